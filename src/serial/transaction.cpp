@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+#include "transaction.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+namespace serial {
+
+TransactionResult runTransaction(SerialPort *port, const QByteArray &request, qint32 expectedLength,
+                                 QByteArray &reply, const TransactionTiming &timing)
+{
+    if (port == nullptr || !port->isOpen())
+        return TransactionResult::NoPort;
+
+    // Stale bytes, such as an answer nobody waited for, must not reach this reply.
+    port->purge();
+
+    bool written = false;
+    for (qsizetype i = 0; i < request.size(); ++i) {
+        if (i > 0)
+            QThread::msleep(static_cast<unsigned long>(timing.gapBeforeByteMs));
+        // Only the last byte's write decides, as the line is judged by its final state.
+        written = port->writeByte(request.at(i));
+    }
+    if (!written)
+        return TransactionResult::WriteFailed;
+
+    QThread::msleep(static_cast<unsigned long>(timing.pauseAfterLastMs));
+    reply.clear();
+    QElapsedTimer clock;
+    clock.start();
+
+    for (;;) {
+        const qint64 waiting = port->bytesWaiting();
+        if (waiting > 0)
+            reply.append(port->read(waiting));
+        if (reply.size() >= expectedLength)
+            return TransactionResult::Complete;
+        const qint64 elapsed = clock.elapsed();
+        if (elapsed > timing.replyWindowMs)
+            return TransactionResult::Incomplete;
+        // Block in the driver for the rest of the window; a reply wakes us the moment it arrives.
+        port->waitForInput(static_cast<int>(timing.replyWindowMs - elapsed + 1));
+    }
+}
+
+} // namespace serial
