@@ -40,7 +40,11 @@ TransactionResult runTransaction(SerialPort *port, const QByteArray &request, qi
         if (elapsed > timing.replyWindowMs)
             return TransactionResult::Incomplete;
         // Block in the driver for the rest of the window; a reply wakes us the moment it arrives.
-        port->waitForInput(static_cast<int>(timing.replyWindowMs - elapsed + 1));
+        // A port that returns at once without input (one in error) gets a 1 ms pause, so the
+        // loop cannot spin.
+        const bool arrived = port->waitForInput(static_cast<int>(timing.replyWindowMs - elapsed + 1));
+        if (!arrived && clock.elapsed() == elapsed)
+            QThread::msleep(1);
     }
 }
 

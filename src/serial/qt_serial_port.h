@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// SerialPort over QSerialPort, used without an event loop: every operation blocks in the
+// driver for a bounded time and is judged by its own result.
+
+#include "serial_port.h"
+
+#include <QSerialPort>
+
+namespace serial {
+
+class QtSerialPort final : public SerialPort {
+public:
+    // How long one byte may take to leave the driver before the write counts as failed.
+    static constexpr int kWriteTimeoutMs = 100;
+
+    QtSerialPort() = default;
+
+    bool open(const QString &path) override;
+    bool isOpen() const override;
+    bool configure(qint32 baudRate) override;
+    void purge() override;
+    bool writeByte(char byte) override;
+    qint64 bytesWaiting() override;
+    bool waitForInput(int timeoutMs) override;
+    QByteArray read(qint64 maxBytes) override;
+    void close() override;
+    QString errorText() const override;
+
+private:
+    void noteFailure();
+
+    QSerialPort port_;
+    QString errorText_;
+};
+
+} // namespace serial
