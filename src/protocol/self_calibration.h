@@ -1,2 +1,104 @@
 // SPDX-License-Identifier: MIT
 #pragma once
+
+// Self-calibration: the timeout rule, the status reply, the wait's arithmetic, and what the
+// window shows when a run ends (lamps, report text, progress).
+
+#include <QByteArray>
+#include <QLocale>
+#include <QString>
+
+#include <cstdint>
+
+namespace quarn {
+
+// The timeout sent to the encoder: 0 or more than 40 seconds becomes 40, and the spin edit
+// must then show 40 as well.
+struct SelfCalTimeout {
+    int seconds = 40;
+    bool setSpinEdit = false;
+};
+SelfCalTimeout selfCalTimeoutValue(int spinValue);
+
+// Only firmware core 2.9 and later knows the timeout request.
+bool timeoutRequestApplies(int major, int minor);
+
+// The seconds the wait uses when no timeout request is sent.
+inline constexpr int DefaultSelfCalTimeoutSeconds = 10;
+
+// The 8-byte reply to "i".
+struct SelfCalStatus {
+    bool complete = false;       // all 8 bytes were present; missing bytes decode as 0
+    int counter = 0;             // byte 1, bits 0-1
+    bool timeoutExpired = false; // bit 2
+    bool outOfRange = false;     // bit 3
+    bool arcOutOfRange = false;  // bit 4
+    bool noCorrection = false;   // bit 5
+    bool userErrorMap = false;   // bit 6, informative only
+    std::uint16_t eccentricityUm = 0;
+    std::uint16_t eccentricityAngleDeg = 0;
+    std::int16_t radialShiftUm = 0;
+
+    // Bits 2 to 5: any of them means the calibration did not succeed.
+    bool anyFlagSet() const { return timeoutExpired || outOfRange || arcOutOfRange || noCorrection; }
+};
+
+// Decodes the first 8 bytes of the reply. A shorter reply decodes as if the missing bytes were
+// zero and is marked incomplete.
+SelfCalStatus decodeSelfCalStatus(const QByteArray &reply);
+
+// The progress bar's position for the time since the start: elapsed / 100, ties to even.
+// Negative elapsed times count as 0.
+int selfCalProgressPosition(std::int64_t elapsedMs);
+
+// The wait gives up at the first check whose position exceeds 1.1 × the timeout in seconds.
+bool selfCalWaitExpired(int progressPosition, int timeoutSeconds);
+
+// The finished flag: the status differs from the one read before the start (length included).
+bool selfCalStatusChanged(const QByteArray &initialReply, const QByteArray &currentReply);
+
+// Lamp colours (24-bit, red in the low byte).
+struct SelfCalLamps {
+    static constexpr std::uint32_t Off = 8421504;       // grey
+    static constexpr std::uint32_t DarkGreen = 32768;
+    static constexpr std::uint32_t Red = 255;
+    static constexpr std::uint32_t Orange = 43775;
+    static constexpr std::uint32_t Green = 65280;
+
+    std::uint32_t finished = Off;
+    std::uint32_t timeoutExpired = Off;
+    std::uint32_t outOfRange = Off;
+    std::uint32_t arcOutOfRange = Off;
+    std::uint32_t noCorrection = Off;
+    std::uint32_t userErrorMap = Off;
+    std::uint32_t successful = Off;
+};
+SelfCalLamps selfCalLamps(const SelfCalStatus &finalStatus, bool finished);
+
+// Estimated accuracy in degrees before and after calibration, in single precision.
+struct SelfCalAccuracy {
+    float before = 0.0f;
+    float after = 0.0f;
+};
+SelfCalAccuracy selfCalAccuracy(std::uint16_t eccentricityUm, float ringDiameterMm, bool noCorrection);
+
+// "Counter: " and the counter of the status read before the start; just "Counter: " when that
+// read brought no complete status (no port open).
+QString selfCalInitialText(const QByteArray &initialReply);
+
+// The six-line report of the final status (lines joined with CR LF, the last without).
+QString selfCalReportText(const SelfCalStatus &finalStatus, float ringDiameterMm, const QLocale &locale);
+
+// 100 when the status changed and no flag (bits 2 to 5) is set, otherwise 0.
+int selfCalFinalProgress(const SelfCalStatus &finalStatus, bool finished);
+
+// Everything the window shows at the end of a run, from the final reply.
+struct SelfCalOutcome {
+    SelfCalLamps lamps;
+    QString report;
+    int progress = 0;
+};
+SelfCalOutcome selfCalOutcome(const QByteArray &finalReply, bool finished, float ringDiameterMm,
+                              const QLocale &locale);
+
+} // namespace quarn
