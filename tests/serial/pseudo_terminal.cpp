@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+#include "pseudo_terminal.h"
+
+#include <QElapsedTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+PseudoTerminal::PseudoTerminal()
+{
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0)
+        return;
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        closeMaster();
+        return;
+    }
+    termios raw{};
+    if (::tcgetattr(master_, &raw) == 0) {
+        ::cfmakeraw(&raw);
+        ::tcsetattr(master_, TCSANOW, &raw);
+    }
+    if (const char *name = ::ptsname(master_))
+        slavePath_ = QString::fromLocal8Bit(name);
+}
+
+PseudoTerminal::~PseudoTerminal()
+{
+    closeMaster();
+}
+
+bool PseudoTerminal::writeMaster(const QByteArray &bytes)
+{
+    return master_ >= 0 && ::write(master_, bytes.constData(), static_cast<size_t>(bytes.size()))
+                               == bytes.size();
+}
+
+QByteArray PseudoTerminal::readMaster(qsizetype count, int timeoutMs)
+{
+    QByteArray bytes;
+    QElapsedTimer clock;
+    clock.start();
+    while (master_ >= 0 && bytes.size() < count) {
+        const qint64 rest = timeoutMs - clock.elapsed();
+        if (rest <= 0)
+            break;
+        pollfd ready{master_, POLLIN, 0};
+        if (::poll(&ready, 1, static_cast<int>(rest)) <= 0)
+            continue;
+        char buffer[256];
+        const ssize_t got = ::read(master_, buffer, sizeof buffer);
+        if (got <= 0) {
+            if (got < 0 && errno == EINTR)
+                continue;
+            break;
+        }
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
+std::uint32_t PseudoTerminal::lineRate() const
+{
+    return terminalLineRate(master_);
+}
+
+void PseudoTerminal::closeMaster()
+{
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
