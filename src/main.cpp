@@ -2,7 +2,6 @@
 #include "main_form.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +20,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trevisor"));
     QApplication::setApplicationVersion(QStringLiteral(TREVISOR_VERSION_TEXT));
-    QGuiApplication::setApplicationDisplayName(
-        QStringLiteral("Trevisor for Quarn-2 Asnychronous Serial (UART)"));
+    // No application display name: X11 and Wayland would append it to the window's caption,
+    // which already names the program (the message boxes take it from the window).
 
     TMainForm form;
     form.show();

@@ -1,10 +1,135 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QMainWindow>
+// The program's one window: every control, the two timers that drive the encoder link, and
+// all program state as fields. Computations on bytes live in src/protocol/; this class wires
+// their results to the controls.
 
-class TMainForm : public QMainWindow {
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class QTimer;
+
+namespace Ui {
+class TMainForm;
+}
+
+namespace serial {
+class SerialPort;
+}
+
+class TMainForm : public QWidget {
     Q_OBJECT
 public:
+    enum class MessageKind { Warning, Error, Information };
+
     explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // --- Serial link -------------------------------------------------------------------------
+    // Handle of the open port, -1 when none is open.
+    int ComID = -1;
+    // Reply of the current transaction, shared by most exchanges.
+    QByteArray RxBuffer;
+    // The last decoded poll reply as hexadecimal text.
+    QByteArray RxBufferHex;
+
+    // Stops polling, resets the read-outs to "not connected" and closes the port.
+    void CloseComPort();
+    // Creates a port, opens `path` and makes it the window's port with a new handle in ComID.
+    // An already open port is closed first. False when the port cannot be created or opened.
+    bool OpenComPort(const QString &path);
+    // The open port, for configuring it during the search; null when none is open.
+    serial::SerialPort *openPort() const { return m_port.get(); }
+
+    // --- Encoder identity ----------------------------------------------------------------------
+    QByteArray ver_header;
+    QByteArray prebrana_serijska;
+    QByteArray prebran_ident;
+    quint8 Firmware_Verzija_Jedra_Major = 0;
+    quint8 Firmware_Verzija_Jedra_Minor = 0;
+    quint8 Firmware_Verzija_Protokola = 0;
+    quint32 Firmware_Verzija_Jedra_Revision = 0;
+    quint8 resolucija_bitov = 0;
+    qint32 Enkoder_CPR = 1;
+    quint8 Multiturn = 0;
+    quint32 Singleturn_maska = 0;
+    float PremerKodeRinga = 0.0F;
+    qint32 EncDolzinaKode = 0;
+    float AirGapK = 0.0F;
+    float AirGapN = 0.0F;
+
+    // --- Poll cycle ------------------------------------------------------------------------------
+    quint8 TrenutniUkazIdx = 0;
+    quint8 BufDisp = 0;
+    qint64 MTST_value = 0;
+    qint32 ST_value = 0;
+    qint16 MT_value = 0;
+    bool Encoder_Error = false;
+    float kot = 0.0F;
+    qint8 Temperatura = 0;
+    quint16 SignalLevel = 0;
+
+    // One poll step.
+    void BeriPozicijo();
+
+    // --- Timers ----------------------------------------------------------------------------------
+    // Port search at start-up and after a lost connection.
+    QTimer *InitTimer = nullptr;
+    // One poll step per tick while "Read encoder" is ticked.
+    QTimer *TimerBeriEnkoder = nullptr;
+
+    // The window's outer size, frame included, as last set by the program.
+    QSize outerSize() const { return m_outerSize; }
+
+protected:
+    // Sends `request` on the port `port` (always ComID) and collects `expectedLength` bytes of
+    // reply within 300 ms. 0: complete; -1: fewer bytes came (reply holds them); -3: no port,
+    // or the write failed (the port is then closed and "Cable disconnected!" shown), reply
+    // unchanged.
+    int ComTransaction(int port, const QByteArray &request, qint32 expectedLength,
+                       QByteArray &reply);
+
+    // Every message box of the program: modal, one OK button.
+    virtual void showMessage(MessageKind kind, const QString &text);
+    // A new, closed port object of the platform's kind.
+    virtual std::unique_ptr<serial::SerialPort> createPort();
+    // The port search run by InitTimer; true when an encoder answered and polling started.
+    virtual bool searchForEncoder();
+
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormClose();
+    void FormDestroy();
+    void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void seDelayChange();
+    void InitTimerTimer();
+    void TimerBeriEnkoderTimer();
+    void cbShranjujMeritveDebugClick();
+
+    // Sets the size frame included; the client area is what remains after the frame.
+    void setOuterSize(int width, int height);
+    QSize frameExtent() const;
+    void fitClientToOuterSize();
+
+    std::unique_ptr<Ui::TMainForm> ui;
+    std::unique_ptr<serial::SerialPort> m_port;
+    int m_nextPortHandle = 1;
+    // The layout's caption without the version: the title of the message boxes.
+    QString m_applicationTitle;
+    QSize m_outerSize;
+    QSize m_frameUsed;
+    // The widget that received the key press being handled, so that the same press travelling
+    // up to the parents is not taken twice.
+    QPointer<QWidget> m_keyReceiver;
 };

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The chart of the debug record's code-track samples (`ChartDebug`).
+
+#include <QChartView>
+
+class QChart;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+
+class DebugChartView : public QChartView {
+    Q_OBJECT
+public:
+    explicit DebugChartView(QWidget *parent = nullptr);
+
+    // The samples as a line (`SeriesDebug`) and the bit markers (`Series2`).
+    QLineSeries *seriesDebug() const { return m_seriesDebug; }
+    QScatterSeries *series2() const { return m_series2; }
+    QValueAxis *leftAxis() const { return m_leftAxis; }
+    QValueAxis *rightAxis() const { return m_rightAxis; }
+    QValueAxis *bottomAxis() const { return m_bottomAxis; }
+
+private:
+    QLineSeries *m_seriesDebug = nullptr;
+    QScatterSeries *m_series2 = nullptr;
+    QValueAxis *m_leftAxis = nullptr;
+    QValueAxis *m_rightAxis = nullptr;
+    QValueAxis *m_bottomAxis = nullptr;
+};

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+#include "wait_ms.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <vector>
+
+namespace orodja {
+
+namespace {
+
+bool terminatingFlag = false;
+// The loops of the waits in progress (they nest when a handler waits inside another's wait).
+std::vector<QEventLoop *> activeWaits;
+
+constexpr int TimeUp = 1;
+constexpr int Ended = 2;
+
+} // namespace
+
+bool applicationTerminating()
+{
+    return terminatingFlag || QCoreApplication::instance() == nullptr
+           || QCoreApplication::closingDown();
+}
+
+void setApplicationTerminating(bool terminating)
+{
+    terminatingFlag = terminating;
+    if (terminating) {
+        for (QEventLoop *loop : activeWaits)
+            loop->exit(Ended);
+    }
+}
+
+void WaitMs(int ms)
+{
+    if (QCoreApplication::instance() == nullptr)
+        return;
+    if (ms <= 0 || applicationTerminating()) {
+        QCoreApplication::processEvents();
+        return;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&loop] { loop.exit(TimeUp); });
+
+    activeWaits.push_back(&loop);
+    for (;;) {
+        const qint64 remaining = ms - clock.elapsed();
+        if (remaining <= 0)
+            break;
+        timer.start(static_cast<int>(remaining));
+        // Any other way out than our own timer (terminating, or QCoreApplication::exit, which
+        // ends every running loop) ends the wait; a timer that fired a little early is re-armed.
+        if (loop.exec() != TimeUp || applicationTerminating())
+            break;
+    }
+    activeWaits.erase(std::find(activeWaits.begin(), activeWaits.end(), &loop));
+}
+
+} // namespace orodja
