@@ -55,8 +55,7 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
     connect(ui->cbShranjujMeritveDebug, &QCheckBox::toggled, this,
             &TMainForm::cbShranjujMeritveDebugClick);
 
-    // Key preview: the window sees every key before the focused control; the application also
-    // reports here when it is asked to quit.
+    // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
 
     FormCreate();
@@ -118,10 +117,6 @@ void TMainForm::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Quit && watched == qApp) {
-        orodja::setApplicationTerminating(true);
-        return false;
-    }
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return false;
     auto *widget = qobject_cast<QWidget *>(watched);

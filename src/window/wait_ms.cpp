@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -20,10 +21,36 @@ std::vector<QEventLoop *> activeWaits;
 constexpr int TimeUp = 1;
 constexpr int Ended = 2;
 
+// Notes a request to quit the application (QCoreApplication::quit and closing the last window
+// send it) before the loops end, so that code which resumes after its wait sees it.
+class QuitWatcher : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Quit && watched == QCoreApplication::instance())
+            setApplicationTerminating(true);
+        return false;
+    }
+};
+
+void watchForQuit()
+{
+    static QPointer<QuitWatcher> watcher;
+    QCoreApplication *application = QCoreApplication::instance();
+    if (application == nullptr || watcher != nullptr)
+        return;
+    watcher = new QuitWatcher(application);
+    application->installEventFilter(watcher);
+}
+
 } // namespace
 
 bool applicationTerminating()
 {
+    watchForQuit();
     return terminatingFlag || QCoreApplication::instance() == nullptr
            || QCoreApplication::closingDown();
 }
@@ -41,6 +68,7 @@ void WaitMs(int ms)
 {
     if (QCoreApplication::instance() == nullptr)
         return;
+    watchForQuit();
     if (ms <= 0 || applicationTerminating()) {
         QCoreApplication::processEvents();
         return;

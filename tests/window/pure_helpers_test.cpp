@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+// The spin-edit reading rule and the colour numbers.
+
+#include "colours.h"
+#include "spin_value.h"
+
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SpinEditValue, ReadsWholeNumbersAndFallsBackToTheLowerLimit)
+{
+    const struct {
+        const char *text;
+        int value;
+    } cases[] = {
+        {"30", 30},   {"250", 250}, {" 40 ", 40}, {"10", 10},    {"1000", 1000},
+        {"", 10},     {"abc", 10},  {"2.5", 10},  {"1e2", 10},   {"0x20", 10},
+        {"2", 10},    {"0", 10},    {"-5", 10},   {"5000", 1000},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(spinEditValue(QString::fromLatin1(c.text), 10, 1000), c.value);
+    }
+}
+
+TEST(ColourNumbers, RedIsTheLowByte)
+{
+    const struct {
+        quint32 number;
+        QColor colour;
+    } cases[] = {
+        {255, QColor(255, 0, 0)},
+        {16711680, QColor(0, 0, 255)},
+        {65280, QColor(0, 255, 0)},
+        {17408, QColor(0, 68, 0)},
+        {4227327, QColor(255, 128, 64)},
+        {12632256, QColor(192, 192, 192)},
+        {5987327, QColor(255, 91, 91)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.number);
+        EXPECT_EQ(colourFromNumber(c.number), c.colour);
+        EXPECT_EQ(colourNumber(c.colour), c.number);
+    }
+}
+
+TEST(ColourNumbers, LampColourRoundTripsAndToggles)
+{
+    QLabel lamp;
+    setLampColour(&lamp, 17408);
+    EXPECT_EQ(lampColour(&lamp), 17408u);
+    EXPECT_TRUE(lamp.autoFillBackground());
+    // The communication lamp blinks by XOR with green.
+    setLampColour(&lamp, lampColour(&lamp) ^ colour::Green);
+    EXPECT_EQ(lampColour(&lamp), 47872u);
+    // A disabled lamp shows the same colour.
+    EXPECT_EQ(colourNumber(lamp.palette().color(QPalette::Disabled, QPalette::Window)), 47872u);
+}
+
+} // namespace

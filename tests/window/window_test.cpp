@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: MIT
+// Caption, window sizes and the hidden shortcuts, the poll-interval spin edit, closing.
+
+#include "test_form.h"
+#include "wait_ms.h"
+
+#include <QApplication>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Without a window manager there is no frame; the offscreen platform draws a thin one of its
+// own unless the window asks for none, so the sizes are checked frameless.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+    void TearDown() override { orodja::setApplicationTerminating(false); }
+
+    TestForm form;
+};
+
+TEST_F(WindowTest, CaptionCarriesTheBuildVersion)
+{
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Trevisor for Quarn-2 Asnychronous Serial (UART) (Ver: ")
+                                      + QStringLiteral(TREVISOR_VERSION_TEXT) + QStringLiteral(")"));
+    // Four numbers.
+    EXPECT_EQ(QStringLiteral(TREVISOR_VERSION_TEXT).split(QLatin1Char('.')).size(), 4);
+}
+
+TEST_F(WindowTest, StartsAtItsFirstSizeFixed)
+{
+    EXPECT_EQ(form.outerSize(), QSize(725, 534));
+    // No frame: the client area is what the layout's own frame would leave.
+    EXPECT_EQ(form.size(), QSize(717, 505));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+}
+
+TEST(WindowFrame, AFrameTheWindowSystemReportsIsPartOfTheOuterSize)
+{
+    TestForm form;
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QSize frame = form.frameGeometry().size() - form.geometry().size();
+    ASSERT_NE(frame, QSize(0, 0)) << "the platform reports no frame here";
+    EXPECT_EQ(form.frameGeometry().size(), QSize(725, 534));
+    QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form.frameGeometry().size(), QSize(1302, 600));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+}
+
+TEST_F(WindowTest, ShortcutsRevealTheDiagnosticArea)
+{
+    QWidget *recordBox = form.control("cbShranjujMeritveDebug");
+    QWidget *unlock = form.control("btnDebugUnlock");
+
+    // At the first size the unlock shortcut does nothing, nor does A with Ctrl+Alt.
+    QTest::keyClick(&form, Qt::Key_D, Qt::ShiftModifier | Qt::AltModifier);
+    QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(unlock->isHidden());
+    EXPECT_TRUE(recordBox->isHidden());
+    EXPECT_EQ(form.size(), QSize(717, 505));
+
+    QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form.outerSize(), QSize(725, 600));
+    EXPECT_EQ(form.size(), QSize(717, 571));
+    EXPECT_FALSE(recordBox->isHidden());
+    QTest::keyClick(&form, Qt::Key_D, Qt::ShiftModifier | Qt::AltModifier);
+    EXPECT_TRUE(unlock->isHidden());
+
+    QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form.outerSize(), QSize(1302, 600));
+    EXPECT_EQ(form.size(), QSize(1294, 571));
+    // Ctrl+Shift+D is not the unlock shortcut.
+    QTest::keyClick(&form, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(unlock->isHidden());
+    QTest::keyClick(&form, Qt::Key_D, Qt::ShiftModifier | Qt::AltModifier);
+    EXPECT_FALSE(unlock->isHidden());
+
+    // Ctrl+A narrows the window again; nothing that was shown is hidden.
+    QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form.size(), QSize(717, 571));
+    EXPECT_FALSE(unlock->isHidden());
+    EXPECT_FALSE(recordBox->isHidden());
+}
+
+TEST_F(WindowTest, TheWindowSeesKeysBeforeTheFocusedControlWithoutTakingThem)
+{
+    auto *delay = form.control<QSpinBox>("seDelay");
+    delay->setFocus();
+    // The spin edit takes Ctrl+A (select all) itself; the window still acts on it.
+    QTest::keyClick(delay, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form.size(), QSize(1294, 571));
+    // A digit still reaches the spin edit.
+    delay->selectAll();
+    QTest::keyClicks(delay, QStringLiteral("70"));
+    EXPECT_EQ(delay->value(), 70);
+}
+
+TEST_F(WindowTest, PollIntervalFollowsTheDelayFromItsFirstChange)
+{
+    auto *delay = form.control<QSpinBox>("seDelay");
+    EXPECT_EQ(delay->value(), 30);
+    EXPECT_EQ(form.TimerBeriEnkoder->interval(), 50);
+
+    delay->stepUp();
+    EXPECT_EQ(form.TimerBeriEnkoder->interval(), 40);
+
+    // Typing 250 applies 25, then 250; the 2 on the way is no valid value and changes nothing.
+    delay->setFocus();
+    delay->selectAll();
+    QTest::keyClick(delay, Qt::Key_2);
+    EXPECT_EQ(form.TimerBeriEnkoder->interval(), 40);
+    QTest::keyClick(delay, Qt::Key_5);
+    EXPECT_EQ(form.TimerBeriEnkoder->interval(), 25);
+    QTest::keyClick(delay, Qt::Key_0);
+    EXPECT_EQ(form.TimerBeriEnkoder->interval(), 250);
+    // The spin edit is the only source: the timer is not started by it.
+    EXPECT_FALSE(form.TimerBeriEnkoder->isActive());
+}
+
+TEST_F(WindowTest, ClosingUnticksRecordingAndEndsWaits)
+{
+    auto *record = form.control<QCheckBox>("cbShranjujMeritveDebug");
+    record->setChecked(true);
+    EXPECT_FALSE(orodja::applicationTerminating());
+    form.close();
+    EXPECT_FALSE(record->isChecked());
+    EXPECT_TRUE(orodja::applicationTerminating());
+}
+
+TEST_F(WindowTest, ClosingDuringAWaitEndsTheWait)
+{
+    QTimer::singleShot(30, &form, [this] { form.close(); });
+    QElapsedTimer clock;
+    clock.start();
+    orodja::WaitMs(5000);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_TRUE(orodja::applicationTerminating());
+}
+
+TEST(WindowSearchTimer, SearchTickRearmsEveryEightHundredMillisecondsWhileNothingIsFound)
+{
+    TestForm form;
+    ASSERT_TRUE(form.InitTimer->isActive());
+    QElapsedTimer clock;
+    clock.start();
+    // The first tick comes 200 ms after creation and re-arms the search at 800 ms.
+    while (form.InitTimer->interval() != 800 && clock.elapsed() < 2000)
+        orodja::WaitMs(10);
+    EXPECT_GE(clock.elapsed(), 150);
+    EXPECT_EQ(form.InitTimer->interval(), 800);
+    EXPECT_TRUE(form.InitTimer->isActive());
+    EXPECT_EQ(form.ComID, -1);
+}
+
+} // namespace
