@@ -255,6 +255,8 @@ void PtyServer::run()
     std::lock_guard lock(mutex_);
     serving_ = false;
     drainCommands();
+    // Nothing answers behind the link any more.
+    removeSymlinkTo(linkPath_, terminal_.path());
 }
 
 std::optional<PtyServer::Clock::time_point> PtyServer::nextWakeUp() const

@@ -41,7 +41,7 @@ public:
     // Called on the serving thread for every request, after it has been logged.
     void setObserver(std::function<void(const LogEntry &)> observer);
 
-    // Serves until a stop is requested.
+    // Serves until a stop is requested; then removes the link.
     void run();
     // These three only write a byte to a pipe, so a signal handler may call them.
     void requestStop();
