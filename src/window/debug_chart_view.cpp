@@ -5,10 +5,24 @@
 #include "window_fonts.h"
 
 #include <QChart>
+#include <QGraphicsLayout>
 #include <QLineSeries>
 #include <QPen>
 #include <QScatterSeries>
 #include <QValueAxis>
+
+namespace {
+
+// Labels at round values from 0, whatever the range.
+void setWholeNumberTicks(QValueAxis *axis, double interval)
+{
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0.0);
+    axis->setTickInterval(interval);
+    axis->setLabelFormat(QStringLiteral("%d"));
+}
+
+} // namespace
 
 DebugChartView::DebugChartView(QWidget *parent) : QChartView(parent)
 {
@@ -16,19 +30,25 @@ DebugChartView::DebugChartView(QWidget *parent) : QChartView(parent)
     chart->setBackgroundBrush(colourFromNumber(colour::White));
     chart->legend()->hide();
     chart->setTitle(QString());
+    // The white chart fills the whole view, square-cornered.
+    chart->setBackgroundRoundness(0);
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
 
     m_leftAxis = new QValueAxis(chart);
     m_leftAxis->setObjectName(QStringLiteral("leftAxis"));
     m_leftAxis->setRange(-1201, 1201);
+    setWholeNumberTicks(m_leftAxis, 400);
     m_leftAxis->setLabelsFont(windowFont(QStringLiteral("Small Fonts"), 9));
     m_rightAxis = new QValueAxis(chart);
     m_rightAxis->setObjectName(QStringLiteral("rightAxis"));
     m_rightAxis->setRange(-1000, 1000);
+    setWholeNumberTicks(m_rightAxis, 500);
     m_rightAxis->setGridLineVisible(false);
     m_rightAxis->setLabelsFont(windowFont(QStringLiteral("Small Fonts"), 9));
     m_bottomAxis = new QValueAxis(chart);
     m_bottomAxis->setObjectName(QStringLiteral("bottomAxis"));
     m_bottomAxis->setRange(0, 57);
+    setWholeNumberTicks(m_bottomAxis, 10);
     m_bottomAxis->setLabelsFont(windowFont(QStringLiteral("Small Fonts"), 9));
     chart->addAxis(m_leftAxis, Qt::AlignLeft);
     chart->addAxis(m_rightAxis, Qt::AlignRight);

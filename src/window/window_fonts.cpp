@@ -6,12 +6,14 @@
 QStringList fontFamiliesWithFallbacks(const QString &family)
 {
     QStringList families{family};
-    // Narrow faces need a narrow stand-in, or their captions no longer fit their boxes.
     if (family == QLatin1String("Arial Narrow"))
-        families << QStringLiteral("Liberation Sans Narrow") << QStringLiteral("DejaVu Sans Condensed");
+        families << QStringLiteral("Liberation Sans Narrow");
     else if (family == QLatin1String("Arial"))
-        families << QStringLiteral("Liberation Sans") << QStringLiteral("Arimo");
-    families << QStringLiteral("DejaVu Sans") << QStringLiteral("Sans Serif");
+        families << QStringLiteral("Liberation Sans");
+    // The Windows faces are narrower than DejaVu Sans at the same size: its condensed cut keeps
+    // the captions inside the fixed boxes made for them.
+    families << QStringLiteral("DejaVu Sans Condensed") << QStringLiteral("DejaVu Sans")
+             << QStringLiteral("Sans Serif");
     return families;
 }
 

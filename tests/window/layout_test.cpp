@@ -67,7 +67,7 @@ TEST(WindowLayout, ControlsHaveTheirCaptionsPlacesAndStates)
         {"pnlAError", "Error", {3, 16, 79, 17}, false, true},
         {"pnlMultiturnErr", "Multiturn Err", {83, 124, 79, 17}, false, true},
         {"pnlTemperaturaAsic", "Temerature", {83, 88, 79, 17}, false, true},
-        {"cbPersistentStatus", "Persistent status", {292, 363, 93, 17}, false, true},
+        {"cbPersistentStatus", "Persistent status", {292, 363, 108, 17}, false, true},
         {"btnResetPersistentStatus", "Reset", {403, 361, 48, 19}, false, true},
         {"btnMTzero", "Multiturn 0", {474, 96, 87, 33}, true, true},
         {"btnSTzero", "Set zero here", {473, 137, 88, 33}, false, true},
@@ -85,7 +85,7 @@ TEST(WindowLayout, ControlsHaveTheirCaptionsPlacesAndStates)
         {"lblKodaNaGrafu", "Koda", {56, 19, 433, 41}, false, true},
         {"shBgFFT", "", {1242, 127, 49, 370}, false, true},
         {"shCenter", "", {1263, 464, 9, 33}, false, true},
-        {"cbShranjujMeritveDebug", "Record debug data to file", {8, 510, 143, 17}, true, true},
+        {"cbShranjujMeritveDebug", "Record debug data to file", {8, 510, 158, 17}, true, true},
         {"mmFileName", "", {168, 508, 544, 62}, false, true},
     };
     for (const ControlCase &c : cases) {
