@@ -49,6 +49,11 @@ void SimulatedEncoder::clearLog()
     server_->clearLog();
 }
 
+bool SimulatedEncoder::writeLogTo(const QString &path)
+{
+    return server_->openLogFile(path, nullptr);
+}
+
 std::int64_t SimulatedEncoder::nowMs() const
 {
     return server_->nowMs();

@@ -36,6 +36,8 @@ public:
 
     std::vector<LogEntry> log() const;
     void clearLog();
+    // Also writes every new request to this file, one line each (see logLine()).
+    bool writeLogTo(const QString &path);
     // Milliseconds on the encoder's clock, the time base of the log and of the fault settings.
     std::int64_t nowMs() const;
 

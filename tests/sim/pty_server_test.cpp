@@ -58,13 +58,13 @@ public:
         return ::write(fd_, bytes.constData(), static_cast<size_t>(bytes.size()));
     }
 
-    // Reads until `count` bytes arrived or `timeout` passed; `elapsed` gets the time from the
-    // call to the last byte.
+    // Reads until `count` bytes arrived or `timeout` passed; `elapsed` gets the time from
+    // `start` to the last byte.
     QByteArray read(qsizetype count, std::chrono::milliseconds timeout,
-                    std::chrono::microseconds *elapsed = nullptr)
+                    std::chrono::microseconds *elapsed = nullptr,
+                    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now())
     {
-        const auto start = std::chrono::steady_clock::now();
-        const auto end = start + timeout;
+        const auto end = std::chrono::steady_clock::now() + timeout;
         QByteArray bytes;
         while (bytes.size() < count) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -167,9 +167,11 @@ TEST(SimulatedEncoder, PacesReplyBytesAsTheLineWould)
     ASSERT_TRUE(client.setRate(B115200));
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
+        // Timed from before the write, so a slow test thread can only lengthen what it measures.
+        const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(client.write("v"), 1);
         std::chrono::microseconds elapsed{0};
-        ASSERT_EQ(client.read(42, 500ms, &elapsed).size(), 42);
+        ASSERT_EQ(client.read(42, 500ms, &elapsed, start).size(), 42);
         // 42 bytes of 10 bits at 115200 baud take 3.65 ms, after the 1 ms latency.
         EXPECT_GE(elapsed.count(), 3600);
     }
