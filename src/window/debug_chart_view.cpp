@@ -26,7 +26,8 @@ void setWholeNumberTicks(QValueAxis *axis, double interval)
 
 DebugChartView::DebugChartView(QWidget *parent) : QChartView(parent)
 {
-    auto *chart = new QChart;
+    // The view comes with a chart of its own; a replacement would leave that one unowned.
+    QChart *chart = this->chart();
     chart->setBackgroundBrush(colourFromNumber(colour::White));
     chart->legend()->hide();
     chart->setTitle(QString());
@@ -73,6 +74,5 @@ DebugChartView::DebugChartView(QWidget *parent) : QChartView(parent)
         series->attachAxis(m_bottomAxis);
         series->attachAxis(m_leftAxis);
     }
-    setChart(chart);
     setRenderHint(QPainter::Antialiasing, false);
 }
