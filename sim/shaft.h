@@ -24,7 +24,7 @@ struct ShaftSettings {
 
 class Shaft {
 public:
-    Shaft(std::int32_t countsPerTurn, std::int64_t startRaw, std::int32_t speed, std::int64_t nowMs);
+    explicit Shaft(std::int32_t countsPerTurn, std::int64_t startRaw, std::int32_t speed, std::int64_t nowMs);
 
     std::int64_t rawAt(std::int64_t nowMs) const;
     ShaftReading readingAt(std::int64_t nowMs) const;

@@ -152,7 +152,7 @@ SimOptions parseSimOptions(const QStringList &arguments)
         options.error = parser.errorText();
         return options;
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         options.showHelp = true;
         options.helpText = parser.helpText();
         return options;
