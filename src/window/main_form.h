@@ -78,6 +78,12 @@ public:
     // One poll step.
     void BeriPozicijo();
 
+    // --- Port discovery and identification (discovery.cpp) -----------------------------------
+
+    // --- Configuration commands and self-calibration (commands.cpp, self_calibration_run.cpp) -
+
+    // --- Diagnostics: debug record, harmonics, recording (diagnostics.cpp) -------------------
+
     // --- Timers ----------------------------------------------------------------------------------
     // Port search at start-up and after a lost connection.
     QTimer *InitTimer = nullptr;
@@ -116,6 +122,14 @@ private:
     void InitTimerTimer();
     void TimerBeriEnkoderTimer();
     void cbShranjujMeritveDebugClick();
+
+    // --- Port discovery and identification: private (discovery.cpp) --------------------------
+
+    // --- Poll cycle: private (poll_cycle.cpp) --------------------------------------------------
+
+    // --- Commands and self-calibration: private (commands.cpp, self_calibration_run.cpp) -------
+
+    // --- Diagnostics: private (diagnostics.cpp) --------------------------------------------------
 
     // Sets the size frame included; the client area is what remains after the frame.
     void setOuterSize(int width, int height);

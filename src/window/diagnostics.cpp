@@ -1,0 +1,2 @@
+// SPDX-License-Identifier: MIT
+#include "main_form.h"
