@@ -83,6 +83,10 @@ public:
     // --- Configuration commands and self-calibration (commands.cpp, self_calibration_run.cpp) -
 
     // --- Diagnostics: debug record, harmonics, recording (diagnostics.cpp) -------------------
+    // "Unlock": opens the encoder's debug mode.
+    void btnDebugUnlockClick();
+    // "Read": reads and shows the debug record; also run by the poll tick.
+    void btnDebugReadClick();
 
     // --- Timers ----------------------------------------------------------------------------------
     // Port search at start-up and after a lost connection.
