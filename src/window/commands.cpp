@@ -1,2 +1,169 @@
 // SPDX-License-Identifier: MIT
+// The configuration commands: multiturn zero, set zero here, reset to factory, reset of the
+// persistent status; and the lock that keeps the command buttons from starting a second
+// sequence inside the pauses of a running one.
 #include "main_form.h"
+
+#include "ui_main_form.h"
+#include "wait_ms.h"
+
+#include "identification.h"
+#include "quarn_konstante.h"
+
+namespace {
+
+// The pause between the steps of "Set zero here" and the settle time after the two resets.
+constexpr int StepPauseMs = 100;
+constexpr int ResetSettleMs = 500;
+
+} // namespace
+
+TMainForm::CommandRunGuard::CommandRunGuard(TMainForm &form) : m_form(&form)
+{
+    if (form.m_commandRunDepth++ == 0)
+        form.disableCommandButtons();
+}
+
+TMainForm::CommandRunGuard::~CommandRunGuard()
+{
+    // The window outlives every handler, but a guard must not reach through a dangling form.
+    if (m_form == nullptr)
+        return;
+    if (--m_form->m_commandRunDepth == 0)
+        m_form->restoreCommandButtons();
+}
+
+QByteArray TMainForm::commandIdentity() const
+{
+    QByteArray identity = ver_header + '\0' + prebrana_serijska + '\0' + prebran_ident + '\0';
+    identity.append(static_cast<char>(Firmware_Verzija_Jedra_Major));
+    identity.append(static_cast<char>(Firmware_Verzija_Jedra_Minor));
+    return identity;
+}
+
+void TMainForm::disableCommandButtons()
+{
+    m_identityAtCommandStart = commandIdentity();
+    m_commandButtonStates.clear();
+    for (QWidget *button : {static_cast<QWidget *>(ui->btnMTzero), static_cast<QWidget *>(ui->btnSTzero),
+                            static_cast<QWidget *>(ui->btnResetFactory),
+                            static_cast<QWidget *>(ui->btnResetPersistentStatus),
+                            static_cast<QWidget *>(ui->btnStartSelfCal)}) {
+        m_commandButtonStates.append({QPointer<QWidget>(button), button->isEnabled()});
+        button->setEnabled(false);
+    }
+}
+
+void TMainForm::restoreCommandButtons()
+{
+    // Identification sets "Reset" by the firmware; when it ran for another encoder during the
+    // sequence, its decision stands instead of the state the button had before.
+    const bool identityChanged = commandIdentity() != m_identityAtCommandStart;
+    for (const auto &[button, enabled] : std::as_const(m_commandButtonStates)) {
+        if (button == nullptr)
+            continue;
+        if (identityChanged && button == ui->btnResetPersistentStatus)
+            button->setEnabled(Firmware_Verzija_Jedra_Minor >= quarn::PersistentStatusMinimumMinor);
+        else
+            button->setEnabled(enabled);
+    }
+    m_commandButtonStates.clear();
+}
+
+bool TMainForm::sendCommand(const QByteArray &request, const QString &failureText)
+{
+    // Nothing is awaited, so -1 cannot come back; should these commands ever await an
+    // acknowledgement, its absence is reported here.
+    if (ComTransaction(ComID, request, 0, RxBuffer) == -1) {
+        showMessage(MessageKind::Error, failureText);
+        return false;
+    }
+    return true;
+}
+
+void TMainForm::btnMTzeroClick()
+{
+    CommandRunGuard guard(*this);
+    const bool wasReading = ui->cbBeriEnkoder->isChecked();
+    ui->cbBeriEnkoder->setChecked(false);
+    if (!sendCommand(quarn::multiturnZeroRequest(), QStringLiteral("Set multitirn failed!")))
+        return;
+    ui->cbBeriEnkoder->setChecked(wasReading);
+}
+
+void TMainForm::btnSTzeroClick()
+{
+    // An error-flagged position is no place to set the zero.
+    if (Encoder_Error)
+        return;
+    CommandRunGuard guard(*this);
+    const bool wasReading = ui->cbBeriEnkoder->isChecked();
+    ui->cbBeriEnkoder->setChecked(false);
+
+    // A fresh template at every click: the first request always carries the argument 2.
+    QByteArray zeroRequest = quarn::zeroOffsetTemplate();
+    const QString zeroFailed = QStringLiteral("Set zero offset failed!");
+    if (!sendCommand(zeroRequest, zeroFailed))
+        return;
+
+    // After each pause: a closing window ends the sequence where it stands.
+    const auto pause = [] {
+        orodja::WaitMs(StepPauseMs);
+        return !orodja::applicationTerminating();
+    };
+    if (!pause())
+        return;
+    btnMTzeroClick();
+    if (!pause())
+        return;
+    BeriPozicijo();
+    if (!pause())
+        return;
+
+    zeroRequest = quarn::zeroOffsetRequest(ST_value);
+    if (!sendCommand(zeroRequest, zeroFailed))
+        return;
+
+    if (!pause())
+        return;
+    BeriPozicijo();
+    if (!pause())
+        return;
+    btnMTzeroClick();
+    if (!pause())
+        return;
+
+    if (!sendCommand(quarn::saveRequest(), QStringLiteral("Value Save failed!")))
+        return;
+
+    if (!pause())
+        return;
+    btnMTzeroClick();
+    ui->cbBeriEnkoder->setChecked(wasReading);
+}
+
+void TMainForm::btnResetFactoryClick()
+{
+    CommandRunGuard guard(*this);
+    const bool wasReading = ui->cbBeriEnkoder->isChecked();
+    ui->cbBeriEnkoder->setChecked(false);
+    if (!sendCommand(quarn::factoryResetRequest(), QStringLiteral("Command failed!")))
+        return;
+    orodja::WaitMs(ResetSettleMs);
+    if (orodja::applicationTerminating())
+        return;
+    ui->cbBeriEnkoder->setChecked(wasReading);
+}
+
+void TMainForm::btnResetPersistentStatusClick()
+{
+    CommandRunGuard guard(*this);
+    const bool wasReading = ui->cbBeriEnkoder->isChecked();
+    ui->cbBeriEnkoder->setChecked(false);
+    if (!sendCommand(quarn::resetPersistentStatusRequest(), QStringLiteral("Command failed!")))
+        return;
+    orodja::WaitMs(ResetSettleMs);
+    if (orodja::applicationTerminating())
+        return;
+    ui->cbBeriEnkoder->setChecked(wasReading);
+}

@@ -81,6 +81,13 @@ public:
     // --- Port discovery and identification (discovery.cpp) -----------------------------------
 
     // --- Configuration commands and self-calibration (commands.cpp, self_calibration_run.cpp) -
+    // "Multiturn 0", "Set zero here", "Reset to Factory" and "Reset" (beside "Persistent status").
+    void btnMTzeroClick();
+    void btnSTzeroClick();
+    void btnResetFactoryClick();
+    void btnResetPersistentStatusClick();
+    // "Start Self-Cal": runs the encoder's self-calibration and reports its outcome.
+    void btnStartSelfCalClick();
 
     // --- Diagnostics: debug record, harmonics, recording (diagnostics.cpp) -------------------
     // "Unlock": opens the encoder's debug mode.
@@ -132,6 +139,41 @@ private:
     // --- Poll cycle: private (poll_cycle.cpp) --------------------------------------------------
 
     // --- Commands and self-calibration: private (commands.cpp, self_calibration_run.cpp) -------
+    // While one exists the command buttons are disabled, so that no second sequence can start
+    // inside the pauses of the first; the outermost one gives them back their states.
+    class CommandRunGuard {
+    public:
+        explicit CommandRunGuard(TMainForm &form);
+        ~CommandRunGuard();
+        CommandRunGuard(const CommandRunGuard &) = delete;
+        CommandRunGuard &operator=(const CommandRunGuard &) = delete;
+
+    private:
+        QPointer<TMainForm> m_form;
+    };
+    void disableCommandButtons();
+    void restoreCommandButtons();
+    QByteArray commandIdentity() const;
+    // Sends a request that awaits no reply; false (after the error box) when it went unanswered.
+    bool sendCommand(const QByteArray &request, const QString &failureText);
+    int m_commandRunDepth = 0;
+    QList<std::pair<QPointer<QWidget>, bool>> m_commandButtonStates;
+    // The identified encoder when the outermost run began: "Reset" follows the firmware when
+    // another encoder was identified during the run.
+    QByteArray m_identityAtCommandStart;
+private Q_SLOTS:
+    // Connected by name when the form is set up. A click that reaches a button while a
+    // sequence runs (identification may enable "Reset" meanwhile) starts nothing.
+    void on_btnMTzero_clicked() { if (m_commandRunDepth == 0) btnMTzeroClick(); }
+    void on_btnSTzero_clicked() { if (m_commandRunDepth == 0) btnSTzeroClick(); }
+    void on_btnResetFactory_clicked() { if (m_commandRunDepth == 0) btnResetFactoryClick(); }
+    void on_btnResetPersistentStatus_clicked()
+    {
+        if (m_commandRunDepth == 0)
+            btnResetPersistentStatusClick();
+    }
+    void on_btnStartSelfCal_clicked() { if (m_commandRunDepth == 0) btnStartSelfCalClick(); }
+private:
 
     // --- Diagnostics: private (diagnostics.cpp) --------------------------------------------------
 

@@ -1,2 +1,114 @@
 // SPDX-License-Identifier: MIT
+// The encoder's self-calibration: arc and timeout, start, the wait for its status to change
+// with the progress bar, and the lamps and report of the outcome.
 #include "main_form.h"
+
+#include "colours.h"
+#include "ui_main_form.h"
+#include "wait_ms.h"
+
+#include "quarn_konstante.h"
+#include "self_calibration.h"
+
+#include <QElapsedTimer>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int StepPauseMs = 100;
+
+// A bar ignores positions outside its range; the run wants it full (or empty) there instead.
+void setProgress(QProgressBar *bar, int position)
+{
+    bar->setValue(std::clamp(position, bar->minimum(), bar->maximum()));
+}
+
+} // namespace
+
+void TMainForm::btnStartSelfCalClick()
+{
+    CommandRunGuard guard(*this);
+    const QByteArray statusRequest(1, quarn::cmd::SelfCalStatus);
+    const QString statusFailed = QStringLiteral("Command \"i\" failed!");
+
+    const bool wasReading = ui->cbBeriEnkoder->isChecked();
+    ui->cbBeriEnkoder->setChecked(false);
+    // A closing window ends the run where it stands: no more requests, nothing shown.
+    const auto pause = [] {
+        orodja::WaitMs(StepPauseMs);
+        return !orodja::applicationTerminating();
+    };
+    if (!pause())
+        return;
+
+    const auto arc = static_cast<quint16>(ui->seSelfCalArc->value());
+    if (!sendCommand(quarn::selfCalArcRequest(arc), QStringLiteral("Command \"Unlock + p\" failed!")))
+        return;
+    if (!pause())
+        return;
+
+    int timeoutSeconds = quarn::DefaultSelfCalTimeoutSeconds;
+    if (quarn::timeoutRequestApplies(Firmware_Verzija_Jedra_Major, Firmware_Verzija_Jedra_Minor)) {
+        const quarn::SelfCalTimeout timeout = quarn::selfCalTimeoutValue(ui->seSelfCalTimeout->value());
+        if (timeout.setSpinEdit)
+            ui->seSelfCalTimeout->setValue(timeout.seconds);
+        ui->pbSelfCalProgress->setMaximum(timeout.seconds * 10);
+        if (!sendCommand(quarn::selfCalTimeoutRequest(static_cast<quint8>(timeout.seconds)),
+                         QStringLiteral("Command \"Unlock + t\" failed!")))
+            return;
+        if (!pause())
+            return;
+        timeoutSeconds = timeout.seconds;
+    }
+
+    // The status before the start, kept for the whole run: any change of it means finished.
+    QByteArray initialStatus;
+    if (ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, initialStatus) == -1) {
+        showMessage(MessageKind::Error, statusFailed);
+        return;
+    }
+    ui->lblAselfCalResult->setText(quarn::selfCalInitialText(initialStatus));
+
+    if (!pause())
+        return;
+    if (!sendCommand(quarn::selfCalStartRequest(), QStringLiteral("Command \"Unlock + A\" failed!")))
+        return;
+
+    bool finished = false;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        orodja::WaitMs(StepPauseMs);
+        if (orodja::applicationTerminating())
+            return;
+        // A status that does not come whole tells nothing; the wait goes on.
+        if (ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, RxBuffer) == 0)
+            finished = quarn::selfCalStatusChanged(initialStatus, RxBuffer);
+        const int position = quarn::selfCalProgressPosition(clock.elapsed());
+        setProgress(ui->pbSelfCalProgress, position);
+        if (orodja::applicationTerminating())
+            return;
+        if (finished || quarn::selfCalWaitExpired(position, timeoutSeconds))
+            break;
+    }
+
+    if (ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, RxBuffer) != 0) {
+        showMessage(MessageKind::Error, statusFailed);
+        return;
+    }
+    const quarn::SelfCalOutcome outcome =
+        quarn::selfCalOutcome(RxBuffer, finished, PremerKodeRinga, QLocale());
+    setLampColour(ui->pnlAselfCalFinished, outcome.lamps.finished);
+    setLampColour(ui->pnlAselfCalTimeout, outcome.lamps.timeoutExpired);
+    setLampColour(ui->pnlAselfCalOutOfRange, outcome.lamps.outOfRange);
+    setLampColour(ui->pnlAselfCalParamOutOfRange, outcome.lamps.arcOutOfRange);
+    setLampColour(ui->pnlAselfCalNoCorrection, outcome.lamps.noCorrection);
+    setLampColour(ui->pnlASelfCalUserErrMap, outcome.lamps.userErrorMap);
+    setLampColour(ui->pnlAselfCalSucessfull, outcome.lamps.successful);
+    ui->lblAselfCalResult->setText(outcome.report);
+    setProgress(ui->pbSelfCalProgress, outcome.progress);
+
+    ui->cbBeriEnkoder->setChecked(wasReading);
+}
