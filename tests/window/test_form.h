@@ -6,6 +6,9 @@
 
 #include "main_form.h"
 
+#include "identification.h"
+#include "qt_serial_port.h"
+#include "quarn_konstante.h"
 #include "serial_port.h"
 
 #include <QCheckBox>
@@ -13,6 +16,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct RecordedMessage {
@@ -36,6 +40,43 @@ public:
     T *control(const char *name) const
     {
         return findChild<T *>(QString::fromLatin1(name));
+    }
+
+    // Opens `path` (a simulator's pseudo-terminal) as a real port at `baudRate`, as discovery
+    // would leave it. False when it does not open.
+    bool openRealPort(const QString &path, qint32 baudRate = 115200)
+    {
+        nextPort = std::make_unique<serial::QtSerialPort>();
+        return OpenComPort(path) && openPort()->configure(baudRate);
+    }
+    // Asks the open port's encoder for its identity and keeps it in the identity fields.
+    bool identifyOpenEncoder()
+    {
+        QByteArray reply;
+        if (ComTransaction(ComID, QByteArray(1, quarn::cmd::Identify), quarn::IdentifyReplyLength,
+                           reply)
+            != 0)
+            return false;
+        const std::optional<quarn::EncoderIdentity> identity =
+            quarn::parseIdentification(reply, quarn::StartupResolution);
+        if (!identity)
+            return false;
+        ver_header = identity->header;
+        prebrana_serijska = identity->serialNumber;
+        prebran_ident = identity->partNumber;
+        Firmware_Verzija_Jedra_Major = identity->firmwareMajor;
+        Firmware_Verzija_Jedra_Minor = identity->firmwareMinor;
+        Firmware_Verzija_Protokola = identity->protocolVersion;
+        Firmware_Verzija_Jedra_Revision = identity->firmwareRevision;
+        resolucija_bitov = identity->resolution.bits;
+        Enkoder_CPR = identity->resolution.countsPerTurn;
+        Multiturn = identity->multiturn ? 1 : 0;
+        Singleturn_maska = identity->singleTurnMask;
+        PremerKodeRinga = identity->ringDiameterMm;
+        EncDolzinaKode = identity->codeLength;
+        AirGapK = identity->airGapK;
+        AirGapN = identity->airGapN;
+        return true;
     }
 
 protected:
