@@ -1,2 +1,296 @@
 // SPDX-License-Identifier: MIT
+// "Start Self-Cal" against the simulated encoder (and a scripted port where the status must
+// be shaped): the requests, the wait and its end, the lamps, the report and the progress bar.
+
+#include "colours.h"
+#include "fake_serial_port.h"
 #include "test_form.h"
+#include "wait_ms.h"
+
+#include "quarn_konstante.h"
+#include "self_calibration.h"
+#include "simulated_encoder.h"
+
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char *const Lamps[] = {"pnlAselfCalFinished",        "pnlAselfCalTimeout",
+                             "pnlAselfCalOutOfRange",      "pnlAselfCalParamOutOfRange",
+                             "pnlAselfCalNoCorrection",    "pnlASelfCalUserErrMap",
+                             "pnlAselfCalSucessfull"};
+
+QByteArray protectedBytes(char command, const QByteArray &arguments = {})
+{
+    return quarn::UnlockPrefix + QByteArray(1, command) + arguments;
+}
+
+// The requests of the run, without the polling around it.
+std::vector<QByteArray> runRequests(const std::vector<sim::LogEntry> &log)
+{
+    std::vector<QByteArray> requests;
+    for (const sim::LogEntry &entry : log) {
+        if (entry.bytes.startsWith(quarn::UnlockPrefix) || entry.bytes == "i")
+            requests.push_back(entry.bytes);
+    }
+    return requests;
+}
+
+// The two accuracy figures of a report, after their "±".
+std::pair<QString, QString> accuracyFigures(const QString &report)
+{
+    const QStringList lines = report.split(QStringLiteral("\r\n"));
+    if (lines.size() != 6)
+        return {};
+    const auto figure = [](const QString &line) {
+        return line.section(QChar(0xB1), 1).chopped(1); // without the degree sign
+    };
+    return {figure(lines[4]), figure(lines[5])};
+}
+
+class SelfCalibrationRunTest : public ::testing::Test {
+protected:
+    void SetUp() override { form.InitTimer->stop(); }
+    void TearDown() override { orodja::setApplicationTerminating(false); }
+
+    void connectTo(sim::SimulatedEncoder &encoder)
+    {
+        ASSERT_TRUE(form.openRealPort(encoder.portPath()));
+        ASSERT_TRUE(form.identifyOpenEncoder());
+        encoder.clearLog();
+    }
+
+    // A scripted port whose "i" replies come from `statusReply` (called with the count of
+    // status requests so far, from 0); every other request goes unanswered.
+    void connectToScript(std::function<QByteArray(int)> statusReply)
+    {
+        auto port = std::make_unique<serial::FakeSerialPort>();
+        auto statusCount = std::make_shared<int>(0);
+        port->setResponder([statusReply, statusCount](const QByteArray &request) {
+            QList<serial::FakeReplyChunk> reply;
+            if (request == "i")
+                reply.append({0, statusReply((*statusCount)++)});
+            return reply;
+        });
+        fakeRecord = port->sharedRecord();
+        form.nextPort = std::move(port);
+        ASSERT_TRUE(form.OpenComPort(QStringLiteral("/dev/fake0")));
+        form.Firmware_Verzija_Jedra_Major = 2;
+        form.Firmware_Verzija_Jedra_Minor = 8;
+        form.PremerKodeRinga = 45.8f;
+    }
+
+    qint64 timedClick()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        form.control<QPushButton>("btnStartSelfCal")->click();
+        return clock.elapsed();
+    }
+
+    quint32 lamp(const char *name) const { return lampColour(form.control<QWidget>(name)); }
+    QProgressBar *bar() const { return form.control<QProgressBar>("pbSelfCalProgress"); }
+    QCheckBox *readEncoder() const { return form.control<QCheckBox>("cbBeriEnkoder"); }
+    QString report() const { return form.control<QLabel>("lblAselfCalResult")->text(); }
+
+    TestForm form;
+    std::shared_ptr<const serial::FakePortRecord> fakeRecord;
+};
+
+TEST_F(SelfCalibrationRunTest, RunsToTheEncodersResultOnBothFirmwareLines)
+{
+    struct Case {
+        const char *what;
+        int firmwareMinor;
+        int arc;
+        QByteArray arcBytes;
+        int spinTimeout;
+        std::optional<QByteArray> timeoutBytes; // nothing: no timeout request
+        int barMaximum;
+        std::uint8_t finalFlags;
+        quint32 successful;
+        quint32 noCorrection;
+        int progress;
+    };
+    const Case cases[] = {
+        {"2.9, clean finish", 9, 200, QByteArray::fromHex("00C8"), 20, QByteArray::fromHex("14"),
+         200, 0, colour::Green, colour::Grey, 100},
+        {"2.8, no correction necessary", 8, 300, QByteArray::fromHex("012C"), 20, std::nullopt, 77,
+         0x20, colour::Grey, colour::Orange, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::EncoderConfig config;
+        config.firmware.minor = static_cast<std::uint8_t>(c.firmwareMinor);
+        config.selfCalibration.durationMs = 400;
+        config.selfCalibration.finalFlags = c.finalFlags;
+        config.selfCalibration.eccentricityUm = 100;
+        config.selfCalibration.radialShiftUm = -2;
+        sim::SimulatedEncoder encoder(config);
+        connectTo(encoder);
+        form.control<QSpinBox>("seSelfCalArc")->setValue(c.arc);
+        form.control<QSpinBox>("seSelfCalTimeout")->setValue(c.spinTimeout);
+        bar()->setMaximum(77);
+        readEncoder()->setChecked(true);
+
+        bool lockedMidway = false;
+        QString reportMidway;
+        QTimer::singleShot(450, &form, [&] {
+            lockedMidway = !form.control<QPushButton>("btnStartSelfCal")->isEnabled();
+            reportMidway = report();
+        });
+        const qint64 elapsed = timedClick();
+
+        const std::vector<QByteArray> requests = runRequests(encoder.log());
+        std::vector<QByteArray> opening{protectedBytes('p', c.arcBytes)};
+        if (c.timeoutBytes)
+            opening.push_back(protectedBytes('t', *c.timeoutBytes));
+        opening.push_back("i");
+        opening.push_back(protectedBytes('A'));
+        ASSERT_GT(requests.size(), opening.size() + 1);
+        EXPECT_EQ(std::vector<QByteArray>(requests.begin(), requests.begin() + opening.size()),
+                  opening);
+        // After the start only status requests: the wait's and the final one.
+        for (auto it = requests.begin() + opening.size(); it != requests.end(); ++it)
+            EXPECT_EQ(*it, "i");
+        // The change ends the wait about 400 ms after the start.
+        EXPECT_LT(elapsed, 1500);
+
+        EXPECT_TRUE(lockedMidway);
+        EXPECT_EQ(reportMidway, QStringLiteral("Counter: 0"));
+        EXPECT_EQ(bar()->maximum(), c.barMaximum);
+        EXPECT_EQ(bar()->value(), c.progress);
+        EXPECT_EQ(lamp("pnlAselfCalFinished"), colour::DarkGreen);
+        EXPECT_EQ(lamp("pnlAselfCalSucessfull"), c.successful);
+        EXPECT_EQ(lamp("pnlAselfCalNoCorrection"), c.noCorrection);
+        for (const char *name : {"pnlAselfCalTimeout", "pnlAselfCalOutOfRange",
+                                 "pnlAselfCalParamOutOfRange", "pnlASelfCalUserErrMap"})
+            EXPECT_EQ(lamp(name), colour::Grey) << name;
+
+        const QString text = report();
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Counter: 1\r\nRing eccentricity: 100 µm\r\n")))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("\r\nReadhead radial shift: -2 µm\r\n")));
+        const auto [before, after] = accuracyFigures(text);
+        EXPECT_FALSE(before.isEmpty());
+        // Without a correction the accuracy stays what it was.
+        EXPECT_EQ(before == after, c.finalFlags == 0x20) << before.toStdString() << " / "
+                                                        << after.toStdString();
+        EXPECT_TRUE(readEncoder()->isChecked());
+        readEncoder()->setChecked(false);
+        EXPECT_TRUE(form.messages.empty());
+        form.CloseComPort();
+    }
+}
+
+TEST_F(SelfCalibrationRunTest, AStatusThatNeverChangesEndsAtTheTimeLimit)
+{
+    sim::EncoderConfig config;
+    config.selfCalibration.durationMs = std::nullopt;
+    sim::SimulatedEncoder encoder(config);
+    connectTo(encoder);
+    // The shortest limit the spin edit allows: 1.1 s of waiting.
+    form.control<QSpinBox>("seSelfCalTimeout")->setValue(1);
+    readEncoder()->setChecked(true);
+
+    const qint64 elapsed = timedClick();
+
+    EXPECT_GE(elapsed, 1100 + 400);
+    EXPECT_LT(elapsed, 3000);
+    EXPECT_EQ(bar()->maximum(), 10);
+    EXPECT_EQ(bar()->value(), 0);
+    for (const char *name : Lamps)
+        EXPECT_EQ(lamp(name), colour::Grey) << name;
+    EXPECT_TRUE(report().startsWith(QStringLiteral("Counter: 0\r\nRing eccentricity: ")));
+    EXPECT_TRUE(readEncoder()->isChecked());
+    readEncoder()->setChecked(false);
+}
+
+TEST_F(SelfCalibrationRunTest, AChangeInAnyByteOfTheStatusEndsTheWait)
+{
+    const QByteArray initial = QByteArray::fromHex("6901000C00890000");
+    QByteArray changed = initial;
+    changed[7] = 1; // only the radial shift differs
+    connectToScript([=](int index) { return index < 4 ? initial : changed; });
+
+    const qint64 elapsed = timedClick();
+
+    // Firmware 2.8 waits up to 11 s; the change came with the fourth status request.
+    EXPECT_LT(elapsed, 1500);
+    EXPECT_EQ(lamp("pnlAselfCalFinished"), colour::DarkGreen);
+    EXPECT_EQ(lamp("pnlAselfCalSucessfull"), colour::Green);
+    EXPECT_EQ(bar()->value(), 100);
+    EXPECT_TRUE(report().contains(QStringLiteral("Readhead radial shift: 1 µm")));
+}
+
+TEST_F(SelfCalibrationRunTest, AStatusRequestFailingBeforeTheStartStopsTheRun)
+{
+    connectToScript([](int) { return QByteArray::fromHex("6901"); }); // too short
+    readEncoder()->setChecked(true);
+
+    timedClick();
+
+    ASSERT_EQ(form.messages.size(), 1u);
+    EXPECT_EQ(form.messages.front().kind, TMainForm::MessageKind::Error);
+    EXPECT_EQ(form.messages.front().text, QStringLiteral("Command \"i\" failed!"));
+    EXPECT_FALSE(fakeRecord->written().contains(protectedBytes('A')));
+    EXPECT_TRUE(fakeRecord->written().contains(protectedBytes('p', QByteArray::fromHex("0168"))));
+    EXPECT_FALSE(readEncoder()->isChecked());
+    for (const char *name : Lamps)
+        EXPECT_EQ(lamp(name), colour::Silver) << name;
+    EXPECT_TRUE(form.control<QPushButton>("btnStartSelfCal")->isEnabled());
+}
+
+TEST_F(SelfCalibrationRunTest, WithoutAPortTheWaitRunsOutAndTheFinalStatusFails)
+{
+    form.Firmware_Verzija_Jedra_Major = 2;
+    form.Firmware_Verzija_Jedra_Minor = 9;
+    form.control<QSpinBox>("seSelfCalTimeout")->setValue(1);
+    readEncoder()->setChecked(true);
+
+    const qint64 elapsed = timedClick();
+
+    EXPECT_GE(elapsed, 1100);
+    // No initial status: the counter is left out.
+    EXPECT_EQ(report(), QStringLiteral("Counter: "));
+    ASSERT_EQ(form.messages.size(), 1u);
+    EXPECT_EQ(form.messages.front().text, QStringLiteral("Command \"i\" failed!"));
+    EXPECT_FALSE(readEncoder()->isChecked());
+}
+
+TEST_F(SelfCalibrationRunTest, ClosingTheWindowEndsTheRunWithoutAReport)
+{
+    sim::EncoderConfig config;
+    config.selfCalibration.durationMs = std::nullopt;
+    sim::SimulatedEncoder encoder(config);
+    connectTo(encoder);
+    readEncoder()->setChecked(true);
+    form.show();
+
+    std::int64_t closedAtMs = 0;
+    QTimer::singleShot(700, &form, [&] {
+        closedAtMs = encoder.nowMs();
+        form.close();
+    });
+    const qint64 elapsed = timedClick();
+
+    EXPECT_LT(elapsed, 1000);
+    EXPECT_EQ(report(), QStringLiteral("Counter: 0"));
+    for (const char *name : Lamps)
+        EXPECT_EQ(lamp(name), colour::Silver) << name;
+    EXPECT_FALSE(readEncoder()->isChecked());
+    EXPECT_TRUE(form.messages.empty());
+    // Nothing was asked after the close.
+    const std::vector<sim::LogEntry> log = encoder.log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_LE(log.back().timeMs, closedAtMs);
+}
+
+} // namespace
