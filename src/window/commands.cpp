@@ -99,6 +99,10 @@ void TMainForm::btnSTzeroClick()
     CommandRunGuard guard(*this);
     const bool wasReading = ui->cbBeriEnkoder->isChecked();
     ui->cbBeriEnkoder->setChecked(false);
+    // The poll steps below must read the position. Left where an earlier sequence stopped, the
+    // cycle could stand at "j", which firmware before 2.9 skips without reading anything, and
+    // the zero would be set to a stale position. From the cycle's start the steps are "1", "3".
+    TrenutniUkazIdx = 1;
 
     // A fresh template at every click: the first request always carries the argument 2.
     QByteArray zeroRequest = quarn::zeroOffsetTemplate();

@@ -115,6 +115,23 @@ TEST_F(CommandsTest, SetZeroHereSendsItsSequenceAndTheCurrentPositionBecomesZero
     EXPECT_TRUE(form.messages.empty());
 }
 
+TEST_F(CommandsTest, SetZeroHereReadsThePositionWhereverThePollCycleStood)
+{
+    // Firmware 2.8 skips the "j" step of the cycle without reading anything.
+    sim::EncoderConfig config = singleTurnAt(2000);
+    config.firmware.minor = 8;
+    sim::SimulatedEncoder encoder(config);
+    connectTo(encoder);
+    form.ST_value = 77; // stale
+    form.TrenutniUkazIdx = 4;
+
+    button("btnSTzero")->click();
+
+    const sim::EncoderSnapshot state = encoder.snapshot();
+    EXPECT_EQ(state.savedSettings.zeroOffset, 2000);
+    EXPECT_EQ(state.reading.singleTurn, 0u);
+}
+
 TEST_F(CommandsTest, SetZeroHereDoesNothingWhileThePositionCarriesTheErrorFlag)
 {
     sim::SimulatedEncoder encoder(singleTurnAt(1000));
