@@ -152,11 +152,6 @@ void TMainForm::BeriPozicijo()
     // The poll step arrives with the poll cycle: send the next command, decode its reply.
 }
 
-void TMainForm::cbShranjujMeritveDebugClick()
-{
-    // Starting and stopping the recording file arrives with the recording.
-}
-
 void TMainForm::setOuterSize(int width, int height)
 {
     m_outerSize = QSize(width, height);

@@ -11,6 +11,11 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "debug_record.h"
+
+#include <QDateTime>
+#include <QIODevice>
+
 #include <memory>
 
 class QTimer;
@@ -94,6 +99,13 @@ public:
     void btnDebugUnlockClick();
     // "Read": reads and shows the debug record; also run by the poll tick.
     void btnDebugReadClick();
+    // DebugSamples and the decoded fields of the last debug record read; kept after a failed
+    // reading.
+    quarn::DebugRecord DebugData;
+    // The recording file, open exactly while a recording runs, and the clock reading taken
+    // right after its header was written.
+    std::unique_ptr<QIODevice> ShraniFajl;
+    qint64 ShraniStart = 0;
 
     // --- Timers ----------------------------------------------------------------------------------
     // Port search at start-up and after a lost connection.
@@ -176,6 +188,32 @@ private Q_SLOTS:
 private:
 
     // --- Diagnostics: private (diagnostics.cpp) --------------------------------------------------
+protected:
+    // Where recordings are written: the program's directory.
+    virtual QString recordingDirectory() const;
+    // A monotonic clock in milliseconds for the recording's time column and its duration.
+    virtual qint64 recordingClockMs() const;
+    // The local date and time that names a new recording.
+    virtual QDateTime recordingStartTime() const;
+    // A new, closed file object for the recording at `path`.
+    virtual std::unique_ptr<QIODevice> createRecordingFile(const QString &path);
+private Q_SLOTS:
+    void on_btnDebugUnlock_clicked() { btnDebugUnlockClick(); }
+    void on_btnDebugRead_clicked() { btnDebugReadClick(); }
+private:
+    // The three bars of the harmonic analysis for the current DebugData.
+    void AnalyzeCodeHarmonics();
+    // Shows DebugData on the chart and in the code label.
+    void showDebugRecord();
+    // Appends one row for DebugData to the open recording; a write error stops the recording.
+    void writeRecordingRow();
+    void startRecording();
+    void stopRecording();
+    // Set while a debug reading runs: its message box keeps the event loop going, and a poll
+    // tick meanwhile must not start another reading.
+    bool m_debugReadingActive = false;
+    // The recording's full file name, for its error messages.
+    QString m_recordingPath;
 
     // Sets the size frame included; the client area is what remains after the frame.
     void setOuterSize(int width, int height);
