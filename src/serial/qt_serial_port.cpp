@@ -4,6 +4,11 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
 namespace serial {
 
 bool QtSerialPort::open(const QString &path)
@@ -17,7 +22,22 @@ bool QtSerialPort::open(const QString &path)
         return false;
     }
     errorText_.clear();
+    requestLowLatency();
     return true;
+}
+
+void QtSerialPort::requestLowLatency()
+{
+#ifdef Q_OS_LINUX
+    // USB serial adapters otherwise hold short replies back for up to 16 ms. Drivers and
+    // pseudo-terminals that do not support it refuse, and the port is used as it is.
+    const int fd = static_cast<int>(port_.handle());
+    serial_struct settings{};
+    if (::ioctl(fd, TIOCGSERIAL, &settings) != 0)
+        return;
+    settings.flags |= static_cast<int>(ASYNC_LOW_LATENCY);
+    ::ioctl(fd, TIOCSSERIAL, &settings);
+#endif
 }
 
 bool QtSerialPort::isOpen() const

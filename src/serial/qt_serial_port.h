@@ -30,6 +30,8 @@ public:
 
 private:
     void noteFailure();
+    // Asks the driver to pass input on at once; silently ignored where refused.
+    void requestLowLatency();
 
     QSerialPort port_;
     QString errorText_;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The angle dial of the single-turn position (`PaintBoxKot`).
+// The angle dial of the single-turn position (`PaintBoxKot`): a circle, the four angle labels
+// and a blue pointer. Its background is whatever lies beneath it.
 
 #include <QWidget>
 
@@ -14,6 +15,12 @@ public:
     // Degrees, 0 up to below 360; schedules a repaint.
     void setAngle(float degrees);
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private:
+    // Draws the dial for the current angle.
+    void PaintBoxKotPaint();
+
     float m_angle = 0.0F;
 };

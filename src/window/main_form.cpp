@@ -142,16 +142,6 @@ void TMainForm::seDelayChange()
         spinEditValue(ui->seDelay->cleanText(), ui->seDelay->minimum(), ui->seDelay->maximum()));
 }
 
-void TMainForm::TimerBeriEnkoderTimer()
-{
-    BeriPozicijo();
-}
-
-void TMainForm::BeriPozicijo()
-{
-    // The poll step arrives with the poll cycle: send the next command, decode its reply.
-}
-
 void TMainForm::setOuterSize(int width, int height)
 {
     m_outerSize = QSize(width, height);

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "port_lister.h"
 #include "debug_record.h"
 
 #include <QDateTime>
@@ -84,6 +85,12 @@ public:
     void BeriPozicijo();
 
     // --- Port discovery and identification (discovery.cpp) -----------------------------------
+    // Asks the encoder on the open port who it is. True when a Quarn-2 answered: its identity is
+    // then in the fields above, in the three identity labels and in the controls that depend on
+    // the turn type and the firmware.
+    bool BeriVerzijo();
+    // The ports the search walks, in order: QUARN_EXTRA_PORTS, then the system's serial ports.
+    virtual QList<serial::PortEntry> listPorts() const;
 
     // --- Configuration commands and self-calibration (commands.cpp, self_calibration_run.cpp) -
     // "Multiturn 0", "Set zero here", "Reset to Factory" and "Reset" (beside "Persistent status").
@@ -147,8 +154,25 @@ private:
     void cbShranjujMeritveDebugClick();
 
     // --- Port discovery and identification: private (discovery.cpp) --------------------------
+    // The port handed to the search: it opens, uses and closes the window's own port, so that
+    // ComTransaction and CloseComPort act on the port being tried.
+    class SearchPort;
+    // Why the last OpenComPort failed.
+    QString m_openErrorText;
 
     // --- Poll cycle: private (poll_cycle.cpp) --------------------------------------------------
+    // "Read encoder" ticked or unticked: the cycle restarts at its first command.
+    void cbBeriEnkoderClick();
+    // Lights the fourteen status lamps for a status word.
+    void ShowStatusBits(quint16 word);
+    QList<QWidget *> m_statusLamps;
+protected:
+    // Decodes the reply of poll index 1 to 7 in RxBuffer into the fields and the controls.
+    // Virtual so that a benchmark can time it.
+    virtual void DecodeResponse(int index);
+private Q_SLOTS:
+    void on_cbBeriEnkoder_toggled(bool) { cbBeriEnkoderClick(); }
+private:
 
     // --- Commands and self-calibration: private (commands.cpp, self_calibration_run.cpp) -------
     // While one exists the command buttons are disabled, so that no second sequence can start

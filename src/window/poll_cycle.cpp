@@ -1,2 +1,150 @@
 // SPDX-License-Identifier: MIT
+// The poll cycle: one command per tick of the poll timer, its reply decoded into the position
+// fields, the readouts, the status lamps and the dial.
 #include "main_form.h"
+
+#include "angle_dial.h"
+#include "colours.h"
+#include "ui_main_form.h"
+
+#include "poll_decoding.h"
+#include "quarn_konstante.h"
+#include "status_bits.h"
+
+#include <QLocale>
+#include <QTimer>
+
+void TMainForm::cbBeriEnkoderClick()
+{
+    TrenutniUkazIdx = 1;
+    if (ui->cbBeriEnkoder->isChecked())
+        TimerBeriEnkoder->start();
+    else
+        TimerBeriEnkoder->stop();
+}
+
+void TMainForm::TimerBeriEnkoderTimer()
+{
+    BeriPozicijo();
+    if (ui->cbBeriDebug->isChecked() || ui->cbShranjujMeritveDebug->isChecked())
+        btnDebugReadClick();
+}
+
+void TMainForm::BeriPozicijo()
+{
+    const int index = quarn::pollCycleIndex(TrenutniUkazIdx);
+    if (quarn::isIdlePollStep(index, Firmware_Verzija_Jedra_Minor)) {
+        TrenutniUkazIdx = static_cast<quint8>(quarn::nextPollIndex(index));
+        return;
+    }
+
+    const QByteArray request(1, quarn::pollCommand(index));
+    if (ComTransaction(ComID, request, quarn::pollReplyLength(Multiturn, index), RxBuffer) == 0) {
+        DecodeResponse(index);
+    } else {
+        // Unticks "Read encoder", which stops the timer and restarts the cycle at 1.
+        CloseComPort();
+        InitTimer->start();
+    }
+    // From the index as it stands now: a lost port has just set it back to 1.
+    TrenutniUkazIdx = static_cast<quint8>(quarn::nextPollIndex(quarn::pollCycleIndex(TrenutniUkazIdx)));
+}
+
+void TMainForm::DecodeResponse(int index)
+{
+    const char command = quarn::pollCommand(index);
+    const QLocale locale;
+
+    setLampColour(ui->pnlComm, quarn::toggledCommLampColour(lampColour(ui->pnlComm)));
+    ui->pnlComm->repaint();
+
+    // One echo label is on show with the last complete cycle while the other collects this one.
+    QLabel *collecting = nullptr;
+    if (BufDisp == 1) {
+        ui->lblRxBuffer1->show();
+        ui->lblRxBuffer2->hide();
+        collecting = ui->lblRxBuffer2;
+    } else {
+        ui->lblRxBuffer1->hide();
+        ui->lblRxBuffer2->show();
+        collecting = ui->lblRxBuffer1;
+    }
+    if (index == 1)
+        collecting->clear();
+    // A label breaks the line at the LF alone.
+    collecting->setText(collecting->text()
+                        + quarn::hexEchoLine(command, RxBuffer)
+                              .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    if (index == 7)
+        BufDisp = BufDisp == 1 ? 2 : 1;
+
+    RxBufferHex = quarn::replyHex(RxBuffer);
+
+    const quarn::PositionWord word = quarn::decodePositionWord(
+        RxBuffer, index, Multiturn == 1, resolucija_bitov, Singleturn_maska, Enkoder_CPR);
+    MTST_value = word.raw;
+    Encoder_Error = word.error;
+    ST_value = word.singleTurn;
+    MT_value = word.multiTurn;
+    kot = word.kot;
+    const quarn::PositionTexts texts = quarn::positionTexts(word, locale);
+    ui->pnlAbsPosDeg->setText(texts.degrees);
+    ui->pnlAbsPosCnt->setText(texts.counts);
+    ui->pnlAbsPosMT->setText(texts.multiturn);
+
+    const int payload = word.payloadOffset;
+    switch (index) {
+    case 3:
+        if (const auto status = quarn::decodeStatusWord(RxBuffer, payload);
+            status && !ui->cbPersistentStatus->isChecked())
+            ShowStatusBits(*status);
+        break;
+    case 4:
+        if (const auto status = quarn::decodeStatusWord(RxBuffer, payload);
+            status && ui->cbPersistentStatus->isChecked())
+            ShowStatusBits(*status);
+        break;
+    case 5:
+        if (const auto speed = quarn::decodeSpeed(RxBuffer, payload))
+            ui->lblSpeed->setText(quarn::speedText(*speed, Encoder_Error, locale));
+        break;
+    case 6:
+        if (const auto celsius = quarn::decodeTemperature(RxBuffer, payload)) {
+            Temperatura = *celsius;
+            ui->lblTempAsic_C->setText(quarn::temperatureText(Temperatura));
+        }
+        break;
+    case 7:
+        if (const auto level = quarn::decodeSignalLevel(RxBuffer, payload)) {
+            ui->lblSignalLevel->setText(quarn::signalLevelText(*level));
+            SignalLevel = quarn::storedSignalLevel(*level);
+            ui->lblQuarnairGap->setText(
+                quarn::airGapText(quarn::airGapMicrometres(SignalLevel, AirGapK, AirGapN), locale));
+        }
+        break;
+    default:
+        break;
+    }
+
+    RxBuffer.clear();
+
+    // While the encoder reports an error the dial keeps its last good pointer.
+    if (!Encoder_Error) {
+        ui->PaintBoxKot->setAngle(kot);
+        ui->PaintBoxKot->repaint();
+    }
+    setLampColour(ui->pnlAbsPosDeg, quarn::anglePanelColour(Encoder_Error));
+}
+
+void TMainForm::ShowStatusBits(quint16 word)
+{
+    if (m_statusLamps.isEmpty()) {
+        for (const quarn::StatusLamp &lamp : quarn::StatusLamps)
+            m_statusLamps.append(findChild<QWidget *>(QString::fromLatin1(lamp.objectName)));
+    }
+    const auto colours = quarn::lampColours(word);
+    for (qsizetype lamp = 0; lamp < m_statusLamps.size(); ++lamp) {
+        if (QWidget *panel = m_statusLamps.at(lamp))
+            setLampColour(panel, colours.at(static_cast<std::size_t>(lamp)));
+    }
+}

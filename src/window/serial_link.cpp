@@ -67,15 +67,20 @@ void TMainForm::CloseComPort()
 bool TMainForm::OpenComPort(const QString &path)
 {
     std::unique_ptr<serial::SerialPort> port = createPort();
-    if (port == nullptr)
+    if (port == nullptr) {
+        m_openErrorText = QStringLiteral("No port available");
         return false;
+    }
     if (m_port != nullptr) {
         m_port->close();
         m_port.reset();
         ComID = -1;
     }
-    if (!port->open(path))
+    if (!port->open(path)) {
+        m_openErrorText = port->errorText();
         return false;
+    }
+    m_openErrorText.clear();
     m_port = std::move(port);
     ComID = m_nextPortHandle;
     m_nextPortHandle = m_nextPortHandle == std::numeric_limits<int>::max() ? 1 : m_nextPortHandle + 1;
@@ -96,13 +101,6 @@ void TMainForm::InitTimerTimer()
     InitTimer->setInterval(800);
     if (!found)
         InitTimer->start();
-}
-
-bool TMainForm::searchForEncoder()
-{
-    // The search over the listed ports and baud rates arrives with port discovery; until then
-    // no encoder is ever found and the search is simply re-armed.
-    return false;
 }
 
 void TMainForm::showMessage(MessageKind kind, const QString &text)

@@ -35,6 +35,10 @@ public:
     std::vector<RecordedMessage> messages;
     // Handed out by the next createPort().
     std::unique_ptr<serial::SerialPort> nextPort;
+    // The ports the search walks: none unless the test gives some, so that no test depends on
+    // the serial ports of the machine it runs on.
+    QList<serial::PortEntry> ports;
+    QList<serial::PortEntry> listPorts() const override { return ports; }
 
     template <typename T = QWidget>
     T *control(const char *name) const

@@ -1,0 +1,263 @@
+// SPDX-License-Identifier: MIT
+// The real window, offscreen, against simulated encoders on pseudo-terminals:
+//  1. a search over one silent port and one answering port: wall time and processor time;
+//  2. polling at 115200 baud with the poll interval at 10 ms: poll steps per second against
+//     the timer's rate, processor time per second of wall time, and the time from the reply's
+//     last byte reaching the window to DecodeResponse returning.
+// The waits block in the driver, so processor time should stay a small fraction of the wall time.
+
+#include "main_form.h"
+
+#include "qt_serial_port.h"
+#include "serial_port.h"
+#include "simulated_encoder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// When the last bytes of a reply were taken from the driver and the request's last byte left.
+struct PortTimes {
+    Clock::time_point lastRead;
+    Clock::time_point lastWrite;
+};
+
+// A real port that notes when bytes came in and went out.
+class TimedPort final : public serial::SerialPort {
+public:
+    explicit TimedPort(PortTimes &times) : times_(times) {}
+
+    bool open(const QString &path) override { return port_.open(path); }
+    bool isOpen() const override { return port_.isOpen(); }
+    bool configure(qint32 baudRate) override { return port_.configure(baudRate); }
+    void purge() override { port_.purge(); }
+    bool writeByte(char byte) override
+    {
+        const bool ok = port_.writeByte(byte);
+        times_.lastWrite = Clock::now();
+        return ok;
+    }
+    qint64 bytesWaiting() override { return port_.bytesWaiting(); }
+    bool waitForInput(int timeoutMs) override { return port_.waitForInput(timeoutMs); }
+    QByteArray read(qint64 maxBytes) override
+    {
+        QByteArray bytes = port_.read(maxBytes);
+        if (!bytes.isEmpty())
+            times_.lastRead = Clock::now();
+        return bytes;
+    }
+    void close() override { port_.close(); }
+    QString errorText() const override { return port_.errorText(); }
+
+private:
+    serial::QtSerialPort port_;
+    PortTimes &times_;
+};
+
+class BenchForm : public TMainForm {
+public:
+    QList<serial::PortEntry> ports;
+    PortTimes times;
+    bool timing = false;
+    std::vector<double> readToDecodedUs;
+    std::vector<double> requestToDecodedUs;
+    std::vector<int> replyLengths;
+    long decodes = 0;
+
+    QList<serial::PortEntry> listPorts() const override { return ports; }
+
+protected:
+    void showMessage(MessageKind, const QString &text) override
+    {
+        std::printf("  message: %s\n", qPrintable(text));
+    }
+    std::unique_ptr<serial::SerialPort> createPort() override
+    {
+        return std::make_unique<TimedPort>(times);
+    }
+    void DecodeResponse(int index) override
+    {
+        const auto length = static_cast<int>(RxBuffer.size());
+        TMainForm::DecodeResponse(index);
+        const Clock::time_point done = Clock::now();
+        ++decodes;
+        if (!timing)
+            return;
+        readToDecodedUs.push_back(
+            std::chrono::duration<double, std::micro>(done - times.lastRead).count());
+        requestToDecodedUs.push_back(
+            std::chrono::duration<double, std::micro>(done - times.lastWrite).count());
+        replyLengths.push_back(length);
+    }
+};
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const auto at = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
+    return values[at];
+}
+
+void runEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Search and poll-cycle figures of the window against simulated encoders."));
+    parser.addHelpOption();
+    const QCommandLineOption secondsOption(QStringLiteral("seconds"),
+                                           QStringLiteral("How long to poll (at least 1)."),
+                                           QStringLiteral("seconds"), QStringLiteral("10"));
+    const QCommandLineOption intervalOption(QStringLiteral("interval"),
+                                            QStringLiteral("Poll interval in ms, 10 to 1000."),
+                                            QStringLiteral("ms"), QStringLiteral("10"));
+    parser.addOption(secondsOption);
+    parser.addOption(intervalOption);
+    parser.process(app);
+    bool secondsOk = false;
+    const int seconds = parser.value(secondsOption).toInt(&secondsOk);
+    bool intervalOk = false;
+    const int interval = parser.value(intervalOption).toInt(&intervalOk);
+    if (!secondsOk || seconds < 1 || !intervalOk || interval < 10 || interval > 1000) {
+        std::fputs("poll_bench: --seconds takes a positive count, --interval 10 to 1000\n", stderr);
+        return 2;
+    }
+
+    sim::EncoderConfig silentConfig;
+    silentConfig.faults.silentFromMs = 0;
+    sim::SimulatedEncoder silent(silentConfig);
+    sim::EncoderConfig config;
+    config.baudRate = 115200;
+    config.speedCountsPerSecond = 5000;
+    sim::SimulatedEncoder encoder(config);
+
+    BenchForm form;
+    form.InitTimer->stop();
+    form.ports = serial::extraPortEntries(silent.portPath() + u':' + encoder.portPath());
+    auto *readEncoder = form.findChild<QCheckBox *>(QStringLiteral("cbBeriEnkoder"));
+
+    // 1. The search: seven silent windows on the first port, the first rate on the second.
+    {
+        const double processStart = processCpuSeconds();
+        const double threadStart = threadCpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        form.InitTimer->setInterval(0);
+        form.InitTimer->start();
+        while (!readEncoder->isChecked() && wall.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+        if (!readEncoder->isChecked()) {
+            std::fputs("poll_bench: the search did not find the simulated encoder\n", stderr);
+            return 1;
+        }
+        const double processSeconds = processCpuSeconds() - processStart;
+        const double threadSeconds = threadCpuSeconds() - threadStart;
+        std::printf("Search over one silent and one answering port (115200)\n"
+                    "  wall %.3f s, window thread CPU %.4f s (%.2f %%), process CPU %.4f s "
+                    "(%.2f %%, includes both simulators)\n",
+                    wallSeconds, threadSeconds, 100.0 * threadSeconds / wallSeconds,
+                    processSeconds, 100.0 * processSeconds / wallSeconds);
+    }
+
+    // 2. Polling at the set interval.
+    readEncoder->setChecked(false);
+    form.findChild<QSpinBox *>(QStringLiteral("seDelay"))->setValue(interval);
+    form.decodes = 0;
+    form.timing = true;
+    const double processStart = processCpuSeconds();
+    const double threadStart = threadCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    readEncoder->setChecked(true);
+    runEventLoopFor(seconds * 1000);
+    readEncoder->setChecked(false);
+    const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+    const double processSeconds = processCpuSeconds() - processStart;
+    const double threadSeconds = threadCpuSeconds() - threadStart;
+
+    const double stepsPerSecond = static_cast<double>(form.decodes) / wallSeconds;
+    const double timerRate = 1000.0 / interval;
+    std::printf("Polling at 115200 baud, interval %d ms, %.2f s\n", interval, wallSeconds);
+    std::printf("  poll steps %ld: %.1f per second, %.1f %% of the timer's %.1f per second\n",
+                form.decodes, stepsPerSecond, 100.0 * stepsPerSecond / timerRate, timerRate);
+    std::printf("  window thread CPU %.4f s: %.2f %% of one core\n", threadSeconds,
+                100.0 * threadSeconds / wallSeconds);
+    std::printf("  process CPU (getrusage, includes the simulator's thread) %.4f s: %.2f %% of one "
+                "core\n",
+                processSeconds, 100.0 * processSeconds / wallSeconds);
+    std::printf("  last reply byte read -> DecodeResponse returned: median %.1f us, 95th "
+                "percentile %.1f us\n",
+                median(form.readToDecodedUs), percentile(form.readToDecodedUs, 0.95));
+    // On the line a reply takes the encoder's latency plus 10 bits a byte; the rest of this
+    // figure is the window's own part of a step.
+    std::vector<double> beyondLine;
+    for (std::size_t at = 0; at < form.requestToDecodedUs.size(); ++at) {
+        const double lineUs = static_cast<double>(config.replyLatencyUs)
+                              + form.replyLengths[at] * 10.0 * 1e6 / config.baudRate;
+        beyondLine.push_back(form.requestToDecodedUs[at] - lineUs);
+    }
+    std::printf("  request's last byte -> DecodeResponse returned: median %.1f us; beyond the "
+                "reply's line time (latency %lld us + 10 bits a byte): median %.1f us\n",
+                median(form.requestToDecodedUs), static_cast<long long>(config.replyLatencyUs),
+                median(beyondLine));
+    std::printf("  angle shown at the end: %s\n",
+                qPrintable(form.findChild<QLabel *>(QStringLiteral("pnlAbsPosDeg"))->text()));
+    return 0;
+}
