@@ -131,6 +131,8 @@ class DiagnosticsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Waits below must really wait, whatever an earlier test left behind.
+        orodja::setApplicationTerminating(false);
         form.InitTimer->stop();
         ASSERT_TRUE(folder.isValid());
         form.directory = folder.path();
@@ -490,6 +492,33 @@ TEST_F(DiagnosticsTest, PollTickDuringTheHeaderMessageStartsNoFurtherReading)
     form.duringMessage = nullptr;
     form.btnDebugReadClick();
     EXPECT_EQ(countRequests(*port, Read), 2);
+}
+
+TEST_F(DiagnosticsTest, ReadConstAndRecordingReadTheRecordOnEveryPollTick)
+{
+    sim::SimulatedEncoder encoder;
+    connectTo(encoder);
+    form.btnDebugUnlockClick();
+    QCheckBox *readEncoder = form.control<QCheckBox>("cbBeriEnkoder");
+    readConst()->setChecked(true);
+    readEncoder->setChecked(true);
+    orodja::WaitMs(400);
+    readEncoder->setChecked(false);
+    EXPECT_GE(countRequests(encoder, Read), 3);
+    EXPECT_TRUE(readConst()->isChecked());
+
+    // A recording reads on every tick without "Read const", each row carrying the poll reply.
+    readConst()->setChecked(false);
+    recordBox()->setChecked(true);
+    readEncoder->setChecked(true);
+    orodja::WaitMs(400);
+    readEncoder->setChecked(false);
+    recordBox()->setChecked(false);
+    const QList<QByteArray> lines = fileLines(onlyRecordingPath());
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_FALSE(csvFields(lines.last()).value(1).isEmpty());
+    EXPECT_EQ(csvFields(lines.last()).value(1), form.RxBufferHex);
+    EXPECT_TRUE(form.messages.empty());
 }
 
 // --- Recording ---------------------------------------------------------------------------------
