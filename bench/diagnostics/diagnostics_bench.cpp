@@ -159,8 +159,13 @@ int main(int argc, char **argv)
     const QCommandLineOption secondsOption(QStringLiteral("seconds"),
                                            QStringLiteral("Duration of the \"Read const\" run."),
                                            QStringLiteral("seconds"), QStringLiteral("5"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Saves a picture of the window after the timed readings (PNG)."),
+        QStringLiteral("file"));
     parser.addOption(readingsOption);
     parser.addOption(secondsOption);
+    parser.addOption(screenshotOption);
     parser.process(app);
     bool readingsOk = false;
     const int readings = parser.value(readingsOption).toInt(&readingsOk);
@@ -220,6 +225,10 @@ int main(int argc, char **argv)
         redraw.push_back(static_cast<double>(drawn - end) / 1e6);
     }
     form.findChild<QCheckBox *>(QStringLiteral("cbShranjujMeritveDebug"))->setChecked(false);
+    if (parser.isSet(screenshotOption)
+        && !form.grab().save(parser.value(screenshotOption), "PNG"))
+        std::fprintf(stderr, "diagnostics_bench: cannot save %s\n",
+                     qPrintable(parser.value(screenshotOption)));
 
     std::printf("One debug reading at %d baud, recording on:\n", BaudRate);
     printSpread("  end to end (transaction, decode, chart, bars, row)", endToEnd);
