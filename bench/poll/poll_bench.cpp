@@ -97,6 +97,7 @@ public:
     std::vector<double> readToDecodedUs;
     std::vector<double> requestToDecodedUs;
     std::vector<int> replyLengths;
+    std::vector<double> decodeUs;
     long decodes = 0;
 
     QList<serial::PortEntry> listPorts() const override { return ports; }
@@ -113,6 +114,7 @@ protected:
     void DecodeResponse(int index) override
     {
         const auto length = static_cast<int>(RxBuffer.size());
+        const Clock::time_point start = Clock::now();
         TMainForm::DecodeResponse(index);
         const Clock::time_point done = Clock::now();
         ++decodes;
@@ -123,6 +125,7 @@ protected:
         requestToDecodedUs.push_back(
             std::chrono::duration<double, std::micro>(done - times.lastWrite).count());
         replyLengths.push_back(length);
+        decodeUs.push_back(std::chrono::duration<double, std::micro>(done - start).count());
     }
 };
 
@@ -167,8 +170,15 @@ int main(int argc, char **argv)
     const QCommandLineOption intervalOption(QStringLiteral("interval"),
                                             QStringLiteral("Poll interval in ms, 10 to 1000."),
                                             QStringLiteral("ms"), QStringLiteral("10"));
+    const QCommandLineOption speedOption(QStringLiteral("speed"),
+                                         QStringLiteral("Shaft speed of the simulated encoder in counts per second."),
+                                         QStringLiteral("counts"), QStringLiteral("5000"));
+    const QCommandLineOption hiddenOption(QStringLiteral("hidden"),
+                                          QStringLiteral("Leave the window unshown, so nothing is painted."));
     parser.addOption(secondsOption);
     parser.addOption(intervalOption);
+    parser.addOption(speedOption);
+    parser.addOption(hiddenOption);
     parser.process(app);
     bool secondsOk = false;
     const int seconds = parser.value(secondsOption).toInt(&secondsOk);
@@ -184,11 +194,14 @@ int main(int argc, char **argv)
     sim::SimulatedEncoder silent(silentConfig);
     sim::EncoderConfig config;
     config.baudRate = 115200;
-    config.speedCountsPerSecond = 5000;
+    config.speedCountsPerSecond = parser.value(speedOption).toInt();
     sim::SimulatedEncoder encoder(config);
 
     BenchForm form;
     form.InitTimer->stop();
+    // Shown, so that the readouts, lamps and dial are really painted.
+    if (!parser.isSet(hiddenOption))
+        form.show();
     form.ports = serial::extraPortEntries(silent.portPath() + u':' + encoder.portPath());
     auto *readEncoder = form.findChild<QCheckBox *>(QStringLiteral("cbBeriEnkoder"));
 
@@ -245,6 +258,8 @@ int main(int argc, char **argv)
     std::printf("  last reply byte read -> DecodeResponse returned: median %.1f us, 95th "
                 "percentile %.1f us\n",
                 median(form.readToDecodedUs), percentile(form.readToDecodedUs, 0.95));
+    std::printf("  DecodeResponse alone: median %.1f us, 95th percentile %.1f us\n",
+                median(form.decodeUs), percentile(form.decodeUs, 0.95));
     // On the line a reply takes the encoder's latency plus 10 bits a byte; the rest of this
     // figure is the window's own part of a step.
     std::vector<double> beyondLine;

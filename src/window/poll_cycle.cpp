@@ -14,6 +14,17 @@
 #include <QLocale>
 #include <QTimer>
 
+namespace {
+
+// A palette change repolishes the widget; most lamps keep their colour from step to step.
+void setColourIfChanged(QWidget *widget, quint32 colour)
+{
+    if (lampColour(widget) != colour)
+        setLampColour(widget, colour);
+}
+
+} // namespace
+
 void TMainForm::cbBeriEnkoderClick()
 {
     TrenutniUkazIdx = 1;
@@ -55,8 +66,9 @@ void TMainForm::DecodeResponse(int index)
     const char command = quarn::pollCommand(index);
     const QLocale locale;
 
+    // Painted with everything else of this step as soon as the tick returns to the event loop,
+    // which it does at once: one paint per step instead of one per changed control.
     setLampColour(ui->pnlComm, quarn::toggledCommLampColour(lampColour(ui->pnlComm)));
-    ui->pnlComm->repaint();
 
     // One echo label is on show with the last complete cycle while the other collects this one.
     QLabel *collecting = nullptr;
@@ -129,11 +141,9 @@ void TMainForm::DecodeResponse(int index)
     RxBuffer.clear();
 
     // While the encoder reports an error the dial keeps its last good pointer.
-    if (!Encoder_Error) {
+    if (!Encoder_Error)
         ui->PaintBoxKot->setAngle(kot);
-        ui->PaintBoxKot->repaint();
-    }
-    setLampColour(ui->pnlAbsPosDeg, quarn::anglePanelColour(Encoder_Error));
+    setColourIfChanged(ui->pnlAbsPosDeg, quarn::anglePanelColour(Encoder_Error));
 }
 
 void TMainForm::ShowStatusBits(quint16 word)
@@ -145,6 +155,6 @@ void TMainForm::ShowStatusBits(quint16 word)
     const auto colours = quarn::lampColours(word);
     for (qsizetype lamp = 0; lamp < m_statusLamps.size(); ++lamp) {
         if (QWidget *panel = m_statusLamps.at(lamp))
-            setLampColour(panel, colours.at(static_cast<std::size_t>(lamp)));
+            setColourIfChanged(panel, colours.at(static_cast<std::size_t>(lamp)));
     }
 }
