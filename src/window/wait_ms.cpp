@@ -90,7 +90,13 @@ void WaitMs(int ms)
         timer.start(static_cast<int>(remaining));
         // Any other way out than our own timer (terminating, or QCoreApplication::exit, which
         // ends every running loop) ends the wait; a timer that fired a little early is re-armed.
-        if (loop.exec() != TimeUp || applicationTerminating())
+        if (loop.exec() != TimeUp) {
+            // QCoreApplication::exit ended the loop: the program is ending, and the loops
+            // that resume after this wait must not run on without pauses.
+            setApplicationTerminating(true);
+            break;
+        }
+        if (applicationTerminating())
             break;
     }
     activeWaits.erase(std::find(activeWaits.begin(), activeWaits.end(), &loop));

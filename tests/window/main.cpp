@@ -1,9 +1,19 @@
 // SPDX-License-Identifier: MIT
 // Window tests run inside one application object on the offscreen platform.
 
+#include "wait_ms.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
+
+namespace {
+// A test that ends the application (closing the window, quitting) must not leave the next
+// test of the same process in a program that is ending.
+class TerminatingFlagReset : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo &) override { orodja::setApplicationTerminating(false); }
+};
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -12,5 +22,6 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TerminatingFlagReset);
     return RUN_ALL_TESTS();
 }

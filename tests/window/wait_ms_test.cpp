@@ -94,7 +94,11 @@ TEST_F(WaitMsTest, QuittingTheApplicationEndsAWait)
         terminatingAfter = orodja::applicationTerminating();
     });
     // Safety net, so a wait that ignores the quit cannot hang the test.
-    QTimer::singleShot(8000, [] { QCoreApplication::exit(1); });
+    // Owned by the test, so it cannot fire into a later test of the same process.
+    QTimer safetyNet;
+    safetyNet.setSingleShot(true);
+    QObject::connect(&safetyNet, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    safetyNet.start(8000);
     QCoreApplication::exec();
     EXPECT_GE(waited, 0);
     EXPECT_LT(waited, 1000);
