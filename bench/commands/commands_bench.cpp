@@ -65,25 +65,8 @@ void measure(const char *what, Work &&work)
 
 bool connectTo(BenchForm &form, const sim::SimulatedEncoder &encoder)
 {
-    if (!form.OpenComPort(encoder.portPath()) || !form.openPort()->configure(115200))
-        return false;
-    QByteArray reply;
-    if (form.ComTransaction(form.ComID, QByteArray(1, quarn::cmd::Identify),
-                            quarn::IdentifyReplyLength, reply)
-        != 0)
-        return false;
-    const std::optional<quarn::EncoderIdentity> identity =
-        quarn::parseIdentification(reply, quarn::StartupResolution);
-    if (!identity)
-        return false;
-    form.Firmware_Verzija_Jedra_Major = identity->firmwareMajor;
-    form.Firmware_Verzija_Jedra_Minor = identity->firmwareMinor;
-    form.resolucija_bitov = identity->resolution.bits;
-    form.Enkoder_CPR = identity->resolution.countsPerTurn;
-    form.Multiturn = identity->multiturn ? 1 : 0;
-    form.Singleturn_maska = identity->singleTurnMask;
-    form.PremerKodeRinga = identity->ringDiameterMm;
-    return true;
+    return form.OpenComPort(encoder.portPath()) && form.openPort()->configure(115200)
+           && form.BeriVerzijo();
 }
 
 } // namespace

@@ -110,27 +110,8 @@ void printSpread(const char *what, const std::vector<double> &ms)
 
 bool connectTo(BenchForm &form, const sim::SimulatedEncoder &encoder)
 {
-    if (!form.OpenComPort(encoder.portPath()) || !form.openPort()->configure(BaudRate))
-        return false;
-    QByteArray reply;
-    if (form.ComTransaction(form.ComID, QByteArray(1, quarn::cmd::Identify),
-                            quarn::IdentifyReplyLength, reply)
-        != 0)
-        return false;
-    const std::optional<quarn::EncoderIdentity> identity =
-        quarn::parseIdentification(reply, quarn::StartupResolution);
-    if (!identity)
-        return false;
-    form.prebran_ident = identity->partNumber;
-    form.prebrana_serijska = identity->serialNumber;
-    form.Firmware_Verzija_Jedra_Major = identity->firmwareMajor;
-    form.Firmware_Verzija_Jedra_Minor = identity->firmwareMinor;
-    form.resolucija_bitov = identity->resolution.bits;
-    form.Enkoder_CPR = identity->resolution.countsPerTurn;
-    form.Multiturn = identity->multiturn ? 1 : 0;
-    form.Singleturn_maska = identity->singleTurnMask;
-    form.EncDolzinaKode = identity->codeLength;
-    return true;
+    return form.OpenComPort(encoder.portPath()) && form.openPort()->configure(BaudRate)
+           && form.BeriVerzijo();
 }
 
 int debugRequests(const sim::SimulatedEncoder &encoder)

@@ -53,35 +53,8 @@ public:
         nextPort = std::make_unique<serial::QtSerialPort>();
         return OpenComPort(path) && openPort()->configure(baudRate);
     }
-    // Asks the open port's encoder for its identity and keeps it in the identity fields.
-    bool identifyOpenEncoder()
-    {
-        QByteArray reply;
-        if (ComTransaction(ComID, QByteArray(1, quarn::cmd::Identify), quarn::IdentifyReplyLength,
-                           reply)
-            != 0)
-            return false;
-        const std::optional<quarn::EncoderIdentity> identity =
-            quarn::parseIdentification(reply, quarn::StartupResolution);
-        if (!identity)
-            return false;
-        ver_header = identity->header;
-        prebrana_serijska = identity->serialNumber;
-        prebran_ident = identity->partNumber;
-        Firmware_Verzija_Jedra_Major = identity->firmwareMajor;
-        Firmware_Verzija_Jedra_Minor = identity->firmwareMinor;
-        Firmware_Verzija_Protokola = identity->protocolVersion;
-        Firmware_Verzija_Jedra_Revision = identity->firmwareRevision;
-        resolucija_bitov = identity->resolution.bits;
-        Enkoder_CPR = identity->resolution.countsPerTurn;
-        Multiturn = identity->multiturn ? 1 : 0;
-        Singleturn_maska = identity->singleTurnMask;
-        PremerKodeRinga = identity->ringDiameterMm;
-        EncDolzinaKode = identity->codeLength;
-        AirGapK = identity->airGapK;
-        AirGapN = identity->airGapN;
-        return true;
-    }
+    // Identifies the open port's encoder as the search does, filling the identity fields.
+    bool identifyOpenEncoder() { return BeriVerzijo(); }
 
 protected:
     void showMessage(MessageKind kind, const QString &text) override
