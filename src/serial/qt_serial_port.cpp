@@ -56,6 +56,11 @@ bool QtSerialPort::configure(qint32 baudRate)
     return ok;
 }
 
+qint32 QtSerialPort::baudRate() const
+{
+    return port_.isOpen() ? port_.baudRate() : 0;
+}
+
 void QtSerialPort::purge()
 {
     // Output first, then input; clear() drops QSerialPort's own buffers as well as the driver's.

@@ -20,6 +20,7 @@ public:
     bool open(const QString &path) override;
     bool isOpen() const override;
     bool configure(qint32 baudRate) override;
+    qint32 baudRate() const override;
     void purge() override;
     bool writeByte(char byte) override;
     qint64 bytesWaiting() override;

@@ -18,6 +18,8 @@ public:
     virtual bool isOpen() const = 0;
     // Sets the baud rate with 8 data bits, no parity, one stop bit; nothing else is changed.
     virtual bool configure(qint32 baudRate) = 0;
+    // The configured baud rate, 0 when unknown.
+    virtual qint32 baudRate() const { return 0; }
     // Drops bytes still waiting to be sent, then bytes received and not yet read.
     virtual void purge() = 0;
     // Writes one byte; true only once it has left the driver without error.

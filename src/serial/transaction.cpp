@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <algorithm>
+
 namespace serial {
 
 TransactionResult runTransaction(SerialPort *port, const QByteArray &request, qint32 expectedLength,
@@ -39,6 +41,16 @@ TransactionResult runTransaction(SerialPort *port, const QByteArray &request, qi
         const qint64 elapsed = clock.elapsed();
         if (elapsed > timing.replyWindowMs)
             return TransactionResult::Incomplete;
+        // While the reply is flowing, the bytes still missing cannot cross the line faster than
+        // 10 bits each: sleep that long instead of waking for every byte. A reply that stopped
+        // coming goes back to blocking in the driver.
+        const qint32 baud = port->baudRate();
+        if (waiting > 0 && baud > 0) {
+            const qint64 lineTimeUs = (expectedLength - reply.size()) * 10 * 1000000LL / baud;
+            const qint64 windowLeftUs = (timing.replyWindowMs - elapsed + 1) * 1000;
+            QThread::usleep(static_cast<unsigned long>(std::min(lineTimeUs, windowLeftUs)));
+            continue;
+        }
         // Block in the driver for the rest of the window; a reply wakes us the moment it arrives.
         // A port that returns at once without input (one in error) gets a 1 ms pause, so the
         // loop cannot spin.

@@ -113,6 +113,33 @@ TEST(Transaction, AReplyCompletedInTheLastMomentsCounts)
     EXPECT_LT(t.elapsedMs, 330);
 }
 
+TEST(Transaction, AFlowingReplySleepsOutItsLineTimeAndAStalledOneBlocksAgain)
+{
+    // At 9600 baud the 20 missing bytes need about 21 ms on the line: one sleep, not 20 wakes.
+    FakeSerialPort flowing(true);
+    flowing.configure(9600);
+    QList<FakeReplyChunk> bytewise;
+    for (int i = 0; i < 21; ++i)
+        bytewise.append({5 + i, QByteArray(1, static_cast<char>('a' + i))});
+    flowing.queueReply(bytewise);
+    QByteArray reply;
+    Timed t = timedTransaction(&flowing, QByteArrayLiteral("1"), 21, reply);
+    EXPECT_EQ(t.result, TransactionResult::Complete);
+    EXPECT_EQ(reply.size(), 21);
+    EXPECT_LT(t.elapsedMs, 60);
+    EXPECT_LE(flowing.record().inputQueries, 8);
+
+    // Half a reply and then nothing: back to blocking waits until the window ends.
+    FakeSerialPort stalled(true);
+    stalled.configure(115200);
+    stalled.queueReply(QByteArrayLiteral("ab"), 5);
+    t = timedTransaction(&stalled, QByteArrayLiteral("1"), 40, reply);
+    EXPECT_EQ(t.result, TransactionResult::Incomplete);
+    EXPECT_EQ(reply, QByteArrayLiteral("ab"));
+    EXPECT_GT(t.elapsedMs, 300);
+    EXPECT_LE(stalled.record().inputQueries, 8);
+}
+
 TEST(Transaction, APortThatWillNotWaitDoesNotMakeTheLoopSpin)
 {
     FakeSerialPort port(true);

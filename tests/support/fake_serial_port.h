@@ -80,7 +80,7 @@ public:
     const FakePortRecord &record() const { return *record_; }
     std::shared_ptr<const FakePortRecord> sharedRecord() const { return record_; }
     // The rate last configured, 0 before any.
-    qint32 baudRate() const { return baudRate_; }
+    qint32 baudRate() const override { return baudRate_; }
     bool vanished() const { return vanished_; }
 
     bool open(const QString &path) override;
