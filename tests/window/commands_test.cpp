@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -46,6 +47,22 @@ std::vector<QByteArray> commandTraffic(const std::vector<sim::LogEntry> &log)
     for (const sim::LogEntry &entry : log)
         traffic.push_back(isPollRequest(entry.bytes) ? QByteArrayLiteral("poll") : entry.bytes);
     return traffic;
+}
+
+// The simulator logs on its own thread, a little after the last request left the window: give
+// it a moment to take that request before comparing.
+void waitForLogSize(const sim::SimulatedEncoder &encoder, std::size_t count)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (encoder.log().size() < count && clock.elapsed() < 1000)
+        QThread::msleep(5);
+}
+
+std::vector<QByteArray> settledTraffic(const sim::SimulatedEncoder &encoder, std::size_t count)
+{
+    waitForLogSize(encoder, count);
+    return commandTraffic(encoder.log());
 }
 
 class CommandsTest : public ::testing::Test {
@@ -101,7 +118,7 @@ TEST_F(CommandsTest, SetZeroHereSendsItsSequenceAndTheCurrentPositionBecomesZero
             protectedBytes('c'),
             multiturnZero,
         };
-        EXPECT_EQ(commandTraffic(encoder.log()), expected);
+        EXPECT_EQ(settledTraffic(encoder, expected.size()), expected);
         // Eight pauses of 100 ms.
         EXPECT_GE(elapsed, 800);
         EXPECT_LT(elapsed, 2500);
@@ -178,6 +195,7 @@ TEST_F(CommandsTest, SingleCommandsSendTheirRequestAndResumeReading)
                                [&] { tickedMidway = readEncoder()->isChecked(); });
         }
         const qint64 elapsed = timedClick(c.button);
+        waitForLogSize(encoder, 1);
 
         std::vector<QByteArray> sent;
         for (const sim::LogEntry &entry : encoder.log()) {
@@ -213,6 +231,7 @@ TEST_F(CommandsTest, WithReadEncoderOffTheCommandsLeaveItOff)
         button(name)->click();
         EXPECT_FALSE(readEncoder()->isChecked());
     }
+    waitForLogSize(encoder, 2);
     EXPECT_EQ(encoder.log().size(), 2u);
 }
 
