@@ -5,6 +5,8 @@
 // should stay near 0 % of one core; a spinning wait would take all of it.
 
 #include "main_form.h"
+
+#include "bench_support.h"
 #include "wait_ms.h"
 
 #include "identification.h"
@@ -20,7 +22,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <ctime>
 #include <optional>
 
 namespace {
@@ -37,26 +38,19 @@ protected:
     }
 };
 
-double cpuSeconds(clockid_t clock)
-{
-    timespec now{};
-    clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 // Wall time and processor time of the window's thread and of the whole process (which also
 // serves the simulated encoder on its own thread) while `work` runs.
 template <typename Work>
 void measure(const char *what, Work &&work)
 {
-    const double threadStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    const double processStart = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double threadStart = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double processStart = bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     QElapsedTimer wall;
     wall.start();
     work();
     const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-    const double threadSeconds = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - threadStart;
-    const double processSeconds = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
+    const double threadSeconds = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - threadStart;
+    const double processSeconds = bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
     std::printf("%s\n  wall %.3f s, window thread CPU %.4f s (%.2f %% of one core), "
                 "process CPU %.4f s (%.2f %%)\n",
                 what, wallSeconds, threadSeconds, 100.0 * threadSeconds / wallSeconds,

@@ -5,6 +5,8 @@
 // interval. Prints the figures; it is not a test.
 
 #include "main_form.h"
+
+#include "bench_support.h"
 #include "wait_ms.h"
 
 #include "identification.h"
@@ -23,7 +25,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <optional>
 #include <vector>
 
@@ -87,25 +88,11 @@ protected:
     QString recordingDirectory() const override { return directory; }
 };
 
-double cpuSeconds(clockid_t clock)
-{
-    timespec now{};
-    clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
-    return values[index];
-}
-
 void printSpread(const char *what, const std::vector<double> &ms)
 {
     std::printf("%-58s median %7.3f ms, p10 %7.3f, p90 %7.3f, max %7.3f (n = %zu)\n", what,
-                percentile(ms, 0.5), percentile(ms, 0.1), percentile(ms, 0.9),
-                percentile(ms, 1.0), ms.size());
+                bench::percentile(ms, 0.5), bench::percentile(ms, 0.1), bench::percentile(ms, 0.9),
+                bench::percentile(ms, 1.0), ms.size());
 }
 
 bool connectTo(BenchForm &form, const sim::SimulatedEncoder &encoder)
@@ -188,11 +175,11 @@ int main(int argc, char **argv)
     std::vector<double> ownWorkCpu;
     std::vector<double> redraw;
     for (int n = 0; n < readings; ++n) {
-        const double cpuStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        const double cpuStart = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         const qint64 start = form.clock.nsecsElapsed();
         form.btnDebugReadClick();
         const qint64 end = form.clock.nsecsElapsed();
-        const double cpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
+        const double cpu = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
         // The chart and the bars repaint when the event loop next runs.
         QApplication::processEvents();
         const qint64 drawn = form.clock.nsecsElapsed();
@@ -222,16 +209,16 @@ int main(int argc, char **argv)
     form.findChild<QSpinBox *>(QStringLiteral("seDelay"))->setValue(10);
     form.findChild<QCheckBox *>(QStringLiteral("cbBeriDebug"))->setChecked(true);
     encoder.clearLog();
-    const double threadStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    const double processStart = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double threadStart = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double processStart = bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     QElapsedTimer wall;
     wall.start();
     form.findChild<QCheckBox *>(QStringLiteral("cbBeriEnkoder"))->setChecked(true);
     orodja::WaitMs(seconds * 1000);
     form.findChild<QCheckBox *>(QStringLiteral("cbBeriEnkoder"))->setChecked(false);
     const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-    const double threadCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - threadStart;
-    const double processCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
+    const double threadCpu = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - threadStart;
+    const double processCpu = bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
     const int reads = debugRequests(encoder);
     std::printf("\"Read const\" at a 10 ms poll interval for %.2f s: %d debug readings (%.1f/s), "
                 "\"Read const\" still ticked: %s\n",

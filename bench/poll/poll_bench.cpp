@@ -8,6 +8,8 @@
 
 #include "main_form.h"
 
+#include "bench_support.h"
+
 #include "qt_serial_port.h"
 #include "serial_port.h"
 #include "simulated_encoder.h"
@@ -21,35 +23,15 @@
 #include <QSpinBox>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 // When the last bytes of a reply were taken from the driver and the request's last byte left.
 struct PortTimes {
@@ -129,23 +111,6 @@ protected:
     }
 };
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
-    return values[at];
-}
-
 void runEventLoopFor(int ms)
 {
     QEventLoop loop;
@@ -207,8 +172,8 @@ int main(int argc, char **argv)
 
     // 1. The search: seven silent windows on the first port, the first rate on the second.
     {
-        const double processStart = processCpuSeconds();
-        const double threadStart = threadCpuSeconds();
+        const double processStart = bench::processCpuSeconds();
+        const double threadStart = bench::threadCpuSeconds();
         QElapsedTimer wall;
         wall.start();
         form.InitTimer->setInterval(0);
@@ -220,8 +185,8 @@ int main(int argc, char **argv)
             std::fputs("poll_bench: the search did not find the simulated encoder\n", stderr);
             return 1;
         }
-        const double processSeconds = processCpuSeconds() - processStart;
-        const double threadSeconds = threadCpuSeconds() - threadStart;
+        const double processSeconds = bench::processCpuSeconds() - processStart;
+        const double threadSeconds = bench::threadCpuSeconds() - threadStart;
         std::printf("Search over one silent and one answering port (115200)\n"
                     "  wall %.3f s, window thread CPU %.4f s (%.2f %%), process CPU %.4f s "
                     "(%.2f %%, includes both simulators)\n",
@@ -234,16 +199,16 @@ int main(int argc, char **argv)
     form.findChild<QSpinBox *>(QStringLiteral("seDelay"))->setValue(interval);
     form.decodes = 0;
     form.timing = true;
-    const double processStart = processCpuSeconds();
-    const double threadStart = threadCpuSeconds();
+    const double processStart = bench::processCpuSeconds();
+    const double threadStart = bench::threadCpuSeconds();
     QElapsedTimer wall;
     wall.start();
     readEncoder->setChecked(true);
     runEventLoopFor(seconds * 1000);
     readEncoder->setChecked(false);
     const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
-    const double processSeconds = processCpuSeconds() - processStart;
-    const double threadSeconds = threadCpuSeconds() - threadStart;
+    const double processSeconds = bench::processCpuSeconds() - processStart;
+    const double threadSeconds = bench::threadCpuSeconds() - threadStart;
 
     const double stepsPerSecond = static_cast<double>(form.decodes) / wallSeconds;
     const double timerRate = 1000.0 / interval;
@@ -257,9 +222,9 @@ int main(int argc, char **argv)
                 processSeconds, 100.0 * processSeconds / wallSeconds);
     std::printf("  last reply byte read -> DecodeResponse returned: median %.1f us, 95th "
                 "percentile %.1f us\n",
-                median(form.readToDecodedUs), percentile(form.readToDecodedUs, 0.95));
+                bench::percentile(form.readToDecodedUs, 0.5), bench::percentile(form.readToDecodedUs, 0.95));
     std::printf("  DecodeResponse alone: median %.1f us, 95th percentile %.1f us\n",
-                median(form.decodeUs), percentile(form.decodeUs, 0.95));
+                bench::percentile(form.decodeUs, 0.5), bench::percentile(form.decodeUs, 0.95));
     // On the line a reply takes the encoder's latency plus 10 bits a byte; the rest of this
     // figure is the window's own part of a step.
     std::vector<double> beyondLine;
@@ -270,8 +235,8 @@ int main(int argc, char **argv)
     }
     std::printf("  request's last byte -> DecodeResponse returned: median %.1f us; beyond the "
                 "reply's line time (latency %lld us + 10 bits a byte): median %.1f us\n",
-                median(form.requestToDecodedUs), static_cast<long long>(config.replyLatencyUs),
-                median(beyondLine));
+                bench::percentile(form.requestToDecodedUs, 0.5), static_cast<long long>(config.replyLatencyUs),
+                bench::percentile(beyondLine, 0.5));
     std::printf("  angle shown at the end: %s\n",
                 qPrintable(form.findChild<QLabel *>(QStringLiteral("pnlAbsPosDeg"))->text()));
     return 0;
