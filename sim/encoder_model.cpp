@@ -91,7 +91,7 @@ QByteArray EncoderModel::respond(const ParsedRequest &request, std::int64_t nowM
     }
 
     const char command = request.command;
-    if (isPollCommand(command)) {
+    if (quarn::isPollCommand(command)) {
         PollValues values;
         values.statusWord = config_.statusWord;
         values.persistentStatusWord = persistentStatusWord();

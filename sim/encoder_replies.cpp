@@ -49,25 +49,9 @@ QByteArray positionBytes(std::uint64_t word, bool multiturn)
     return out;
 }
 
-bool isPollCommand(char command)
-{
-    switch (command) {
-    case quarn::cmd::Position:
-    case quarn::cmd::PositionNoEcho:
-    case quarn::cmd::Status:
-    case quarn::cmd::PersistentStatus:
-    case quarn::cmd::Speed:
-    case quarn::cmd::Temperature:
-    case quarn::cmd::SignalLevel:
-        return true;
-    default:
-        return false;
-    }
-}
-
 QByteArray pollReply(char command, const QByteArray &position, const PollValues &values)
 {
-    if (!isPollCommand(command))
+    if (!quarn::isPollCommand(command))
         return {};
     QByteArray reply;
     if (command != quarn::cmd::PositionNoEcho)

@@ -31,7 +31,6 @@ struct PollValues {
     std::uint16_t signalLevel = 0;
 };
 
-bool isPollCommand(char command);
 // The reply to one of "13djsta": echo (none for "3"), position bytes, then the command's value.
 QByteArray pollReply(char command, const QByteArray &position, const PollValues &values);
 

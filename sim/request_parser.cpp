@@ -28,20 +28,13 @@ std::optional<int> protectedArgumentCount(char command)
 bool isPlainCommand(char byte)
 {
     switch (byte) {
-    case quarn::cmd::Position:
-    case quarn::cmd::PositionNoEcho:
-    case quarn::cmd::Status:
-    case quarn::cmd::PersistentStatus:
-    case quarn::cmd::Speed:
-    case quarn::cmd::Temperature:
-    case quarn::cmd::SignalLevel:
     case quarn::cmd::Identify:
     case quarn::cmd::SelfCalStatus:
     case quarn::cmd::DebugConfirm:
     case quarn::cmd::DebugRead:
         return true;
     default:
-        return false;
+        return quarn::isPollCommand(byte);
     }
 }
 

@@ -10,6 +10,15 @@ int normalisedPollIndex(int index)
 }
 } // namespace
 
+bool isPollCommand(char command)
+{
+    for (int index = 1; index <= PollCycleLength; ++index) {
+        if (pollCommand(index) == command)
+            return true;
+    }
+    return false;
+}
+
 char pollCommand(int index)
 {
     return PollCommands[normalisedPollIndex(index) - 1];

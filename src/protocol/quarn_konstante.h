@@ -51,6 +51,8 @@ inline constexpr std::array<std::array<int, 9>, 2> PollReplyLengths{{
     {0, 6, 5, 8, 8, 9, 7, 8, 42},
 }};
 
+// True for the seven commands of the poll cycle ("13djsta").
+bool isPollCommand(char command);
 // The command byte of poll index 1 to 8; any other index counts as 1.
 char pollCommand(int index);
 // The expected reply length of poll index 1 to 8 for the turn type (0 or 1); other indexes count as 1.

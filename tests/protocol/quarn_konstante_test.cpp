@@ -25,6 +25,14 @@ TEST(PollTables, CommandsAndLengthsByIndex)
     }
 }
 
+TEST(PollTables, PollCommandsAreTheCycleOnly)
+{
+    for (char command : {'1', '3', 'd', 'j', 's', 't', 'a'})
+        EXPECT_TRUE(isPollCommand(command)) << command;
+    for (char command : {'v', 'i', 'G', 'D', 'M', '\0', '2'})
+        EXPECT_FALSE(isPollCommand(command)) << command;
+}
+
 TEST(PollTables, IndexOutsideTheTableCountsAsOne)
 {
     for (int index : {0, -1, 9, 255}) {
