@@ -9,6 +9,7 @@
 #include "harmonics.h"
 #include "quarn_konstante.h"
 #include "recording.h"
+#include "recording_directory.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QScopeGuard>
+#include <QStandardPaths>
 
 #include <chrono>
 #include <cstddef>
@@ -180,7 +182,8 @@ void TMainForm::writeRecordingRow()
 
 QString TMainForm::recordingDirectory() const
 {
-    return QCoreApplication::applicationDirPath();
+    return chooseRecordingDirectory(QCoreApplication::applicationDirPath(),
+                                    QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 }
 
 qint64 TMainForm::recordingClockMs() const
