@@ -41,6 +41,10 @@ struct FaultConfig {
     bool wrongConfirmEcho = false;
     // 0: off; N: every N-th reply is replaced by random bytes of the same length (1: all of them).
     int garbageEvery = 0;
+    // 0: off; N: every N-th reply carries a fault, the three kinds in turn: random bytes of the
+    // same length, the last byte missing, the error flag cleared in the position word (a reply
+    // without a position word goes out unchanged on that turn).
+    int mixedFaultEvery = 0;
 };
 
 struct EncoderConfig {

@@ -74,7 +74,7 @@ Exchange EncoderModel::handle(const ParsedRequest &request, std::int64_t nowMs,
         return exchange;
     default:
         exchange.entry.note = ParseNote::Ok;
-        exchange.reply = withFaults(respond(request, nowMs), nowMs);
+        exchange.reply = withFaults(respond(request, nowMs), request.command, nowMs);
         return exchange;
     }
 }
@@ -195,7 +195,7 @@ QByteArray EncoderModel::debugRecordAt(std::int64_t nowMs)
     return debugRecord(fields);
 }
 
-QByteArray EncoderModel::withFaults(QByteArray reply, std::int64_t nowMs)
+QByteArray EncoderModel::withFaults(QByteArray reply, char command, std::int64_t nowMs)
 {
     if (reply.isEmpty())
         return reply;
@@ -210,8 +210,35 @@ QByteArray EncoderModel::withFaults(QByteArray reply, std::int64_t nowMs)
             c = static_cast<char>(byte(random_));
         return reply;
     }
+    if (faults.mixedFaultEvery > 0
+        && replyCount_ % static_cast<std::uint64_t>(faults.mixedFaultEvery) == 0)
+        return withMixedFault(std::move(reply), command);
     if (faults.shortReplies)
         reply.chop(1);
+    return reply;
+}
+
+QByteArray EncoderModel::withMixedFault(QByteArray reply, char command)
+{
+    switch (mixedFaultCount_++ % 3) {
+    case 0: {
+        std::uniform_int_distribution<int> byte(0, 255);
+        for (char &c : reply)
+            c = static_cast<char>(byte(random_));
+        return reply;
+    }
+    case 1:
+        reply.chop(1);
+        return reply;
+    default:
+        break;
+    }
+    if (quarn::isPollCommand(command)) {
+        // Bit 1 of the word's last byte, active low; "3" has no echo before the word.
+        const qsizetype wordEnd = (command == '3' ? 0 : 1) + (geometry_.multiturn ? 5 : 3);
+        if (reply.size() >= wordEnd)
+            reply[wordEnd - 1] = static_cast<char>(reply.at(wordEnd - 1) & ~0x02);
+    }
     return reply;
 }
 

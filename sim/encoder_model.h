@@ -76,7 +76,8 @@ private:
     QByteArray respond(const ParsedRequest &request, std::int64_t nowMs);
     void execute(char command, const QByteArray &arguments, std::int64_t nowMs);
     QByteArray debugRecordAt(std::int64_t nowMs);
-    QByteArray withFaults(QByteArray reply, std::int64_t nowMs);
+    QByteArray withFaults(QByteArray reply, char command, std::int64_t nowMs);
+    QByteArray withMixedFault(QByteArray reply, char command);
     std::uint16_t persistentStatusWord() const { return latchedStatus_ | config_.statusWord; }
 
     EncoderConfig config_;
@@ -90,6 +91,7 @@ private:
     std::uint8_t resetCount_ = 0;
     int saveCount_ = 0;
     std::uint64_t replyCount_ = 0;
+    std::uint64_t mixedFaultCount_ = 0;
     std::mt19937 random_;
 };
 

@@ -144,6 +144,10 @@ SimOptions parseSimOptions(const QStringList &arguments)
         {QStringLiteral("garbage-every"),
          QStringLiteral("Replace every N-th reply with random bytes (1: every reply)."),
          QStringLiteral("N")},
+        {QStringLiteral("fault-every"),
+         QStringLiteral("Spoil every N-th reply, in turn with random bytes, a missing last byte "
+                        "and the error flag."),
+         QStringLiteral("N")},
         {QStringLiteral("noise"), QStringLiteral("Add noise to the code-track samples and the signal level.")},
         {QStringLiteral("verbose"), QStringLiteral("Print every request on standard error.")},
     });
@@ -209,6 +213,10 @@ SimOptions parseSimOptions(const QStringList &arguments)
     if (parser.isSet(QStringLiteral("garbage-every"))) {
         if (const auto n = parsed.integer(QStringLiteral("garbage-every"), 0, 1000000))
             config.faults.garbageEvery = static_cast<int>(*n);
+    }
+    if (parser.isSet(QStringLiteral("fault-every"))) {
+        if (const auto n = parsed.integer(QStringLiteral("fault-every"), 0, 1000000))
+            config.faults.mixedFaultEvery = static_cast<int>(*n);
     }
     config.noise = parser.isSet(QStringLiteral("noise"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));

@@ -116,6 +116,11 @@ void SimulatedEncoder::setGarbageEvery(int n)
     changeFaults([n](FaultConfig &f, std::int64_t) { f.garbageEvery = n; });
 }
 
+void SimulatedEncoder::setMixedFaultEvery(int n)
+{
+    changeFaults([n](FaultConfig &f, std::int64_t) { f.mixedFaultEvery = n; });
+}
+
 void SimulatedEncoder::setSpeed(std::int32_t countsPerSecond)
 {
     server_->withModel(

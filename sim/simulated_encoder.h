@@ -51,6 +51,7 @@ public:
     void setWrongDebugHeader(bool on);
     void setWrongConfirmEcho(bool on);
     void setGarbageEvery(int n);
+    void setMixedFaultEvery(int n);
 
     void setSpeed(std::int32_t countsPerSecond);
     void setPosition(std::int64_t rawCounts);

@@ -379,6 +379,58 @@ TEST(EncoderModel, FaultsShapeTheReplies)
     EXPECT_EQ(silent[0].entry.note, sim::ParseNote::Ok);
 }
 
+TEST(EncoderModel, MixedFaultsTakeTurnsOnEveryNthReply)
+{
+    struct Case {
+        const char *partNumber;
+        int wordLength;
+    };
+    const Case cases[] = {{"QX105---18M-----", 5}, {"QX108---19S-----", 3}};
+    // The error-flag turns fall on "v" (no position word) and on "j".
+    const QByteArray requests("13dstvat13djsa");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.partNumber);
+        sim::EncoderConfig config;
+        config.partNumber = c.partNumber;
+        config.startPosition = 123456;
+        ModelBench clean(config);
+        config.faults.mixedFaultEvery = 2;
+        ModelBench faulty(config);
+        int faultTurn = 0;
+        for (qsizetype i = 0; i < requests.size(); ++i) {
+            const QByteArray request(1, requests.at(i));
+            SCOPED_TRACE(request.toStdString());
+            const QByteArray expected = clean.ask(request, i);
+            const QByteArray reply = faulty.ask(request, i);
+            if (i % 2 == 0) {
+                EXPECT_EQ(reply, expected);
+                continue;
+            }
+            switch (faultTurn++ % 3) {
+            case 0:
+                EXPECT_EQ(reply.size(), expected.size());
+                if (expected.size() > 2) {
+                    EXPECT_NE(reply, expected);
+                }
+                break;
+            case 1:
+                EXPECT_EQ(reply, expected.left(expected.size() - 1));
+                break;
+            default: {
+                QByteArray flagged = expected;
+                if (quarn::isPollCommand(request.at(0))) {
+                    const int wordEnd = (request == "3" ? 0 : 1) + c.wordLength;
+                    ASSERT_NE(flagged.at(wordEnd - 1) & 0x02, 0);
+                    flagged[wordEnd - 1] = static_cast<char>(flagged.at(wordEnd - 1) & ~0x02);
+                }
+                EXPECT_EQ(reply, flagged);
+            }
+            }
+        }
+        EXPECT_EQ(faultTurn, 7);
+    }
+}
+
 TEST(EncoderModel, WrongRateIsLoggedWithThatRateAndIgnored)
 {
     sim::EncoderConfig config;

@@ -46,6 +46,7 @@ TEST(SimOptions, ValuesReachTheConfiguration)
         QStringLiteral("--error-flag"),
         QStringLiteral("--silent-after"), QStringLiteral("3000"),
         QStringLiteral("--garbage-every"), QStringLiteral("5"),
+        QStringLiteral("--fault-every"), QStringLiteral("10"),
         QStringLiteral("--noise"),
         QStringLiteral("--verbose"),
     });
@@ -66,6 +67,7 @@ TEST(SimOptions, ValuesReachTheConfiguration)
     EXPECT_TRUE(config.faults.errorFlag);
     EXPECT_EQ(config.faults.silentFromMs, std::optional<std::int64_t>(3000));
     EXPECT_EQ(config.faults.garbageEvery, 5);
+    EXPECT_EQ(config.faults.mixedFaultEvery, 10);
     EXPECT_TRUE(config.noise);
     EXPECT_TRUE(options.verbose);
 
