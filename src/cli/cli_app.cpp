@@ -1,0 +1,385 @@
+// SPDX-License-Identifier: MIT
+#include "cli_app.h"
+
+#include "configuration_commands.h"
+#include "debug_command.h"
+#include "encoder_link.h"
+#include "info_commands.h"
+#include "output.h"
+#include "poll_command.h"
+#include "selfcal_command.h"
+
+#include "port_search.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <optional>
+
+namespace cli {
+
+namespace {
+
+struct SubCommand {
+    const char *name;
+    const char *summary;
+    const char *details;
+};
+
+const SubCommand SubCommands[] = {
+    {"ports", "List the serial ports and whether each can be opened.",
+     "Lists the ports that the search walks (those of QUARN_EXTRA_PORTS first, then the system's), "
+     "or only --port, and tries to open each."},
+    {"identify", "Identify the encoder.",
+     "Prints header, part and serial number, firmware, resolution, counts per turn, turn type, "
+     "ring diameter and code length."},
+    {"poll", "Read the position, one line per reading.",
+     "Runs the poll cycle 1, 3, d, j, s, t, a (j only on firmware 2.9 and later), or one of its "
+     "commands with --command. Each reading gives counts, degrees, turns, the error flag and the "
+     "quantity of its command. Ctrl+C ends the run after the current reading (exit code 0)."},
+    {"zero", "Set zero here: the current position becomes zero.",
+     "Sends the window's sequence: zero offset 2, multiturn 0, a position reading, zero offset "
+     "at that position, a position reading, multiturn 0, save, multiturn 0; 100 ms between steps. "
+     "Refused while the encoder reports a position error."},
+    {"mt-zero", "Set the multiturn counter to 0 (multiturn encoders).", ""},
+    {"factory-reset", "Restore the encoder's factory settings.", "Waits 500 ms after the request."},
+    {"reset-status", "Clear the persistent (latched) status (firmware 2.9 and later).",
+     "Waits 500 ms after the request."},
+    {"selfcal", "Run the encoder's self-calibration.",
+     "Sets the arc and, on firmware 2.9 and later, the timeout, starts the calibration and waits "
+     "until its status changes or 1.1 x the timeout has passed (a progress bar on standard error "
+     "when it is a terminal). Prints the report and the seven flags. The exit code is 0 whenever "
+     "the report was read; the flags tell whether the calibration succeeded."},
+    {"debug", "Read the encoder's debug record.",
+     "Each reading is one poll step and one 129-byte debug record, as the window's \"Read const\": "
+     "the decoded fields, the code words and the three harmonic magnitudes. --record writes the "
+     "window's recording file (a directory gets the window's file name TEST_<part>_<serial>_"
+     "<time>.csv). Ctrl+C ends the run after the current reading (exit code 0)."},
+};
+
+const SubCommand *findSubCommand(const QString &name)
+{
+    for (const SubCommand &command : SubCommands) {
+        if (name == QLatin1String(command.name))
+            return &command;
+    }
+    return nullptr;
+}
+
+struct CommonOptions {
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Use this port only (no search over the system's ports)."),
+                            QStringLiteral("path")};
+    QCommandLineOption baud{QStringLiteral("baud"),
+                            QStringLiteral("Use this rate only: 115200, 128000, 230400, 256000, "
+                                           "500000, 1000000 or 921600 (default: each in that order)."),
+                            QStringLiteral("rate")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("One JSON object per line.")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help.")};
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.addOption(port);
+        parser.addOption(baud);
+        parser.addOption(json);
+        parser.addOption(help);
+    }
+};
+
+// The message of a usage error with a hint to the help, and exit code 2.
+int usageError(Context &context, const QString &text, const QString &helpHint)
+{
+    writeMessage(context, text);
+    *context.err << "Try '" << ProgramName << ' ' << helpHint << "--help'.\n";
+    context.err->flush();
+    return ExitUsage;
+}
+
+std::optional<qint64> integerValue(const QString &text, qint64 minimum, qint64 maximum)
+{
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || value < minimum || value > maximum)
+        return std::nullopt;
+    return value;
+}
+
+QString helpWithUsage(const QCommandLineParser &parser, const QString &usage)
+{
+    QString text = parser.helpText();
+    const qsizetype lineEnd = text.indexOf(u'\n');
+    return QStringLiteral("Usage: ") + usage + (lineEnd < 0 ? QString() : text.mid(lineEnd));
+}
+
+// Parses the sub-command's own options and runs it.
+class SubCommandRun {
+public:
+    SubCommandRun(const SubCommand &command, Context &context) : command_(command), context_(context) {}
+
+    int run(const QStringList &arguments, const QCommandLineParser &top, const CommonOptions &topOptions)
+    {
+        QCommandLineParser parser;
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        QString description = QLatin1String(command_.summary);
+        if (*command_.details != '\0')
+            description += u'\n' + QLatin1String(command_.details);
+        parser.setApplicationDescription(description);
+        common_.addTo(parser);
+        const QString name = QLatin1String(command_.name);
+
+        const QCommandLineOption command(QStringLiteral("command"),
+                                         QStringLiteral("Send only this command of the cycle: 1, 3, d, "
+                                                        "j, s, t or a."),
+                                         QStringLiteral("c"));
+        const QCommandLineOption count(QStringLiteral("count"),
+                                       QStringLiteral("Stop after n readings; 0 runs until Ctrl+C "
+                                                      "(default: %1).")
+                                           .arg(name == QLatin1String("debug") ? 1 : 0),
+                                       QStringLiteral("n"));
+        const QCommandLineOption interval(QStringLiteral("interval"),
+                                          QStringLiteral("Milliseconds from one reading to the next, "
+                                                         "0 back to back (default: 50)."),
+                                          QStringLiteral("ms"));
+        const QCommandLineOption csv(QStringLiteral("csv"),
+                                     QStringLiteral("Semicolon-separated rows with a header line."));
+        const QCommandLineOption arc(QStringLiteral("arc"),
+                                     QStringLiteral("Partial arc in degrees, 180 to 360 (default: 360)."),
+                                     QStringLiteral("deg"));
+        const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                         QStringLiteral("Calibration timeout in seconds, 1 to 40 "
+                                                        "(default: 10; firmware 2.9 and later)."),
+                                         QStringLiteral("s"));
+        const QCommandLineOption unlock(QStringLiteral("unlock"),
+                                        QStringLiteral("Open the encoder's debug mode first."));
+        const QCommandLineOption record(QStringLiteral("record"),
+                                        QStringLiteral("Write each reading to the window's recording "
+                                                       "file: this file, or this directory with the "
+                                                       "window's file name."),
+                                        QStringLiteral("path"));
+        if (name == QLatin1String("poll")) {
+            for (const QCommandLineOption *option : {&command, &count, &interval, &csv})
+                parser.addOption(*option);
+        } else if (name == QLatin1String("selfcal")) {
+            parser.addOption(arc);
+            parser.addOption(timeout);
+        } else if (name == QLatin1String("debug")) {
+            for (const QCommandLineOption *option : {&unlock, &count, &interval, &record})
+                parser.addOption(*option);
+        }
+
+        const QString hint = name + u' ';
+        if (!parser.parse(arguments))
+            return usageError(context_, parser.errorText(), hint);
+        // Only the options given; asking a parser about an option it lacks would warn.
+        const QStringList given = parser.optionNames();
+        const auto isSet = [&given](const QCommandLineOption &option) {
+            const QStringList names = option.names();
+            return std::any_of(names.begin(), names.end(),
+                               [&given](const QString &n) { return given.contains(n); });
+        };
+        if (isSet(common_.help)) {
+            writeText(context_, helpWithUsage(parser, QStringLiteral("%1 %2 [options]")
+                                                          .arg(QLatin1String(ProgramName), name)));
+            return ExitSuccess;
+        }
+        if (!parser.positionalArguments().isEmpty())
+            return usageError(context_,
+                              QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()),
+                              hint);
+
+        const auto value = [&](const QCommandLineOption &sub, const QCommandLineOption &global) {
+            return isSet(sub) ? std::optional<QString>(parser.value(sub))
+                   : top.isSet(global) ? std::optional<QString>(top.value(global))
+                                       : std::nullopt;
+        };
+        PortChoice choice;
+        if (const auto path = value(common_.port, topOptions.port)) {
+            if (path->isEmpty())
+                return usageError(context_, QStringLiteral("--port needs a path"), hint);
+            choice.path = *path;
+        }
+        if (const auto rate = value(common_.baud, topOptions.baud)) {
+            const std::optional<qint64> baud = integerValue(*rate, 1, std::numeric_limits<qint32>::max());
+            if (!baud || std::find(serial::kBaudRates.begin(), serial::kBaudRates.end(), *baud)
+                             == serial::kBaudRates.end())
+                return usageError(context_,
+                                  QStringLiteral("--baud %1 is not one of 115200, 128000, 230400, "
+                                                 "256000, 500000, 1000000, 921600")
+                                      .arg(*rate),
+                                  hint);
+            choice.baudRate = static_cast<qint32>(*baud);
+        }
+        OutputFormat format = isSet(common_.json) || top.isSet(topOptions.json) ? OutputFormat::Json
+                                                                                       : OutputFormat::Text;
+        if (isSet(csv)) {
+            if (format == OutputFormat::Json)
+                return usageError(context_, QStringLiteral("--csv and --json exclude each other"), hint);
+            format = OutputFormat::Csv;
+        }
+
+        // Every value is checked before the port is touched.
+        std::optional<qint64> readings;
+        if (isSet(count)) {
+            readings = integerValue(parser.value(count), 0, std::numeric_limits<qint64>::max());
+            if (!readings)
+                return usageError(context_, QStringLiteral("--count needs a whole number of 0 or more"), hint);
+        }
+        std::optional<qint64> intervalMs;
+        if (isSet(interval)) {
+            intervalMs = integerValue(parser.value(interval), 0, MaximumIntervalMs);
+            if (!intervalMs)
+                return usageError(context_,
+                                  QStringLiteral("--interval needs milliseconds from 0 to %1").arg(MaximumIntervalMs),
+                                  hint);
+        }
+        std::optional<int> commandIndex;
+        if (isSet(command)) {
+            commandIndex = pollIndexOfCommand(parser.value(command));
+            if (!commandIndex)
+                return usageError(context_,
+                                  QStringLiteral("--command must be one of 1, 3, d, j, s, t, a"), hint);
+        }
+        SelfCalOptions selfCal;
+        selfCal.format = format;
+        if (isSet(arc)) {
+            const auto degrees = integerValue(parser.value(arc), SelfCalArcMin, SelfCalArcMax);
+            if (!degrees)
+                return usageError(context_, QStringLiteral("--arc needs degrees from 180 to 360"), hint);
+            selfCal.arcDegrees = static_cast<int>(*degrees);
+        }
+        if (isSet(timeout)) {
+            const auto seconds = integerValue(parser.value(timeout), SelfCalTimeoutMin, SelfCalTimeoutMax);
+            if (!seconds)
+                return usageError(context_, QStringLiteral("--timeout needs seconds from 1 to 40"), hint);
+            selfCal.timeoutSeconds = static_cast<int>(*seconds);
+        }
+        if (isSet(record) && parser.value(record).isEmpty())
+            return usageError(context_, QStringLiteral("--record needs a file or a directory"), hint);
+
+        if (name == QLatin1String("ports")) {
+            return runPorts(choice.path.isEmpty() ? context_.listPorts() : serial::extraPortEntries(choice.path),
+                            format, context_);
+        }
+
+        std::optional<EncoderLink> link = connectEncoder(choice, context_);
+        if (!link)
+            return ExitFailure;
+        const int exitCode = runOnEncoder(name, *link, format, readings, intervalMs, commandIndex, selfCal,
+                                          isSet(unlock), isSet(record) ? parser.value(record) : QString());
+        if (link->port != nullptr)
+            link->port->close();
+        return exitCode;
+    }
+
+private:
+    static constexpr qint64 MaximumIntervalMs = 3600000;
+
+    int runOnEncoder(const QString &name, EncoderLink &link, OutputFormat format, std::optional<qint64> readings,
+                     std::optional<qint64> intervalMs, std::optional<int> commandIndex,
+                     const SelfCalOptions &selfCal, bool unlock, const QString &recordPath)
+    {
+        if (name == QLatin1String("identify"))
+            return runIdentify(link, format, context_);
+        if (name == QLatin1String("poll")) {
+            PollOptions options;
+            options.commandIndex = commandIndex;
+            options.count = readings.value_or(0);
+            options.intervalMs = static_cast<int>(intervalMs.value_or(options.intervalMs));
+            options.format = format;
+            return runPoll(link, options, context_);
+        }
+        if (name == QLatin1String("zero"))
+            return runZero(link, format, context_);
+        if (name == QLatin1String("mt-zero"))
+            return runMultiturnZero(link, format, context_);
+        if (name == QLatin1String("factory-reset"))
+            return runFactoryReset(link, format, context_);
+        if (name == QLatin1String("reset-status"))
+            return runResetStatus(link, format, context_);
+        if (name == QLatin1String("selfcal"))
+            return runSelfCal(link, selfCal, context_);
+        DebugOptions options;
+        options.unlock = unlock;
+        options.count = readings.value_or(options.count);
+        options.intervalMs = static_cast<int>(intervalMs.value_or(options.intervalMs));
+        options.recordPath = recordPath;
+        options.format = format;
+        return runDebug(link, options, context_);
+    }
+
+    const SubCommand &command_;
+    Context &context_;
+    CommonOptions common_;
+};
+
+} // namespace
+
+QString programHelp()
+{
+    QString text = QStringLiteral(
+        "Usage: %1 <command> [options]\n"
+        "The command-line companion of trevisor: identify, zero, calibrate and read Quarn-2 encoders\n"
+        "from scripts, without a display.\n\n"
+        "Commands:\n")
+                       .arg(QLatin1String(ProgramName));
+    for (const SubCommand &command : SubCommands)
+        text += QStringLiteral("  %1%2\n")
+                    .arg(QLatin1String(command.name), -16)
+                    .arg(QLatin1String(command.summary));
+    text += QStringLiteral(
+        "\nOptions of every command:\n"
+        "  --port <path>   Use this port only. Without it the encoder is searched for on the ports\n"
+        "                  of QUARN_EXTRA_PORTS (colon-separated paths) and the system's.\n"
+        "  --baud <rate>   Use this rate only (115200, 128000, 230400, 256000, 500000, 1000000,\n"
+        "                  921600); without it each is tried in that order.\n"
+        "  --json          One JSON object per line on standard output.\n"
+        "  -h, --help      Help of the program, or of a command: %1 <command> --help\n"
+        "  --version       The program's version.\n\n"
+        "Exit codes: 0 success; 1 no encoder, a timeout, a device or file error (one line on\n"
+        "standard error); 2 a usage error.\n")
+                .arg(QLatin1String(ProgramName));
+    return text;
+}
+
+int runCli(const QStringList &arguments, Context &context)
+{
+    QCommandLineParser top;
+    top.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    // Everything after the command belongs to the command's own parser.
+    top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const CommonOptions common;
+    common.addTo(top);
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    top.addOption(version);
+
+    if (!top.parse(arguments))
+        return usageError(context, top.errorText(), QString());
+    if (top.isSet(common.help)) {
+        writeText(context, programHelp());
+        return ExitSuccess;
+    }
+    if (top.isSet(version)) {
+        writeLine(context, QStringLiteral("%1 %2").arg(QLatin1String(ProgramName),
+                                                       QStringLiteral(TREVISOR_VERSION_TEXT)));
+        return ExitSuccess;
+    }
+    const QStringList positional = top.positionalArguments();
+    if (positional.isEmpty()) {
+        *context.err << programHelp();
+        context.err->flush();
+        return ExitUsage;
+    }
+    const SubCommand *command = findSubCommand(positional.first());
+    if (command == nullptr)
+        return usageError(context, QStringLiteral("unknown command '%1'").arg(positional.first()), QString());
+
+    const QString program = arguments.isEmpty() ? QLatin1String(ProgramName) : arguments.first();
+    SubCommandRun run(*command, context);
+    return run.run(QStringList{program} + positional.mid(1), top, common);
+}
+
+} // namespace cli

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#include "cli_context.h"
+
+#include "qt_serial_port.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace cli {
+
+Context standardContext(std::function<bool()> stopRequested)
+{
+    static QTextStream out(stdout);
+    static QTextStream err(stderr);
+    Context context;
+    context.out = &out;
+    context.err = &err;
+    context.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    context.stopRequested = std::move(stopRequested);
+    context.makePort = [] { return std::make_unique<serial::QtSerialPort>(); };
+    return context;
+}
+
+} // namespace cli

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// What every sub-command is handed: where its output and messages go, how it learns that it
+// should stop (Ctrl+C), and where ports come from. The program wires the real ones; tests
+// pass their own streams and ports.
+
+#include "port_lister.h"
+#include "serial_port.h"
+
+#include <QList>
+#include <QTextStream>
+
+#include <functional>
+#include <memory>
+
+namespace cli {
+
+enum ExitCode : int {
+    ExitSuccess = 0,
+    ExitFailure = 1, // no encoder, a timeout, a device or file error
+    ExitUsage = 2,   // unknown option, missing or out-of-range value
+};
+
+struct Context {
+    QTextStream *out = nullptr; // readings and results: text, JSON lines or CSV
+    QTextStream *err = nullptr; // errors, warnings, notes and the progress bar
+    // The progress bar is drawn only on a terminal.
+    bool errIsTerminal = false;
+    // True once the user asked the program to end (Ctrl+C, SIGTERM).
+    std::function<bool()> stopRequested = [] { return false; };
+    // A new, closed port.
+    std::function<std::unique_ptr<serial::SerialPort>()> makePort;
+    // The ports the search walks when no --port is given.
+    std::function<QList<serial::PortEntry>()> listPorts = [] { return serial::listPorts(); };
+};
+
+// The context of the real program: standard output and error, QtSerialPort, the system's ports.
+// The streams live as long as the program.
+Context standardContext(std::function<bool()> stopRequested);
+
+} // namespace cli

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// `zero`, `mt-zero`, `factory-reset` and `reset-status`: the window's command sequences with
+// the same requests, in the same order, with the same pauses.
+
+#include "cli_context.h"
+#include "encoder_link.h"
+#include "output.h"
+
+namespace cli {
+
+// Set zero here. One poll step first: the window never sets a zero while the last position
+// carried the error flag, and the program has no earlier reading to tell.
+int runZero(EncoderLink &link, OutputFormat format, Context &context);
+// Multiturn 0; refused for a single-turn encoder, whose window hides the button.
+int runMultiturnZero(EncoderLink &link, OutputFormat format, Context &context);
+// Reset to factory settings.
+int runFactoryReset(EncoderLink &link, OutputFormat format, Context &context);
+// Reset of the persistent status; refused for firmware before 2.9, as the window's button is.
+int runResetStatus(EncoderLink &link, OutputFormat format, Context &context);
+
+} // namespace cli

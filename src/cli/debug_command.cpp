@@ -1,0 +1,265 @@
+// SPDX-License-Identifier: MIT
+#include "debug_command.h"
+
+#include "poll_command.h"
+
+#include "orodja.h"
+#include "quarn_konstante.h"
+#include "recording.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QStringList>
+
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <thread>
+
+namespace cli {
+
+namespace {
+
+// The encoder needs a moment to enter its debug mode.
+constexpr int UnlockSettleMs = 50;
+
+QString bits(int width, std::uint64_t value)
+{
+    return QString::fromLatin1(orodja::IntToBin(width, value));
+}
+
+// The window's unlock: the results are not examined, only the echo of "G". A port that takes
+// no bytes ends the run.
+bool unlockDebugMode(EncoderLink &link, Context &context)
+{
+    QByteArray entryReply;
+    const serial::TransactionResult entry = serial::runTransaction(
+        link.port.get(), quarn::debugEntryRequest(), quarn::DebugEntryReplyLength, entryReply);
+    if (entry == serial::TransactionResult::WriteFailed || entry == serial::TransactionResult::NoPort) {
+        writeMessage(context, exchangeFailureText(link, quarn::debugEntryRequest(), entry, 0,
+                                                  quarn::DebugEntryReplyLength));
+        return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(UnlockSettleMs));
+    const QByteArray confirm(1, quarn::cmd::DebugConfirm);
+    QByteArray echo;
+    const serial::TransactionResult result = serial::runTransaction(
+        link.port.get(), confirm, quarn::DebugConfirmReplyLength, echo);
+    if (result == serial::TransactionResult::WriteFailed || result == serial::TransactionResult::NoPort) {
+        writeMessage(context, exchangeFailureText(link, confirm, result, 0, quarn::DebugConfirmReplyLength));
+        return false;
+    }
+    if (echo != confirm)
+        writeMessage(context, QStringLiteral("Problem pri odklepanju s komando G. Nepravilen echo."));
+    return true;
+}
+
+// The poll values a recording row carries, kept from step to step as the window keeps them.
+struct PollState {
+    QByteArray rxHex;
+    std::int16_t turns = 0;
+    std::int32_t counts = 0;
+    std::uint16_t signalLevel = 0;
+    std::int8_t temperature = 0;
+
+    void take(const PollStep &step)
+    {
+        rxHex = quarn::replyHex(step.reply);
+        turns = step.reading.position.multiTurn;
+        counts = step.reading.position.singleTurn;
+        if (step.reading.signalLevel)
+            signalLevel = quarn::storedSignalLevel(*step.reading.signalLevel);
+        if (step.reading.temperature)
+            temperature = *step.reading.temperature;
+    }
+};
+
+class Recording {
+public:
+    bool start(const QString &path, Context &context)
+    {
+        path_ = path;
+        file_.setFileName(path);
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            writeMessage(context, QStringLiteral("cannot create file \"%1\": %2").arg(path, file_.errorString()));
+            return false;
+        }
+        if (!writeLine(quarn::recordingHeaderLine(), context))
+            return false;
+        clock_.start();
+        *context.err << "Recording to " << QDir::toNativeSeparators(path) << '\n';
+        context.err->flush();
+        return true;
+    }
+
+    bool isOpen() const { return file_.isOpen(); }
+
+    bool writeRow(const PollState &poll, const quarn::DebugRecord &record, Context &context)
+    {
+        quarn::RecordingRowInput row;
+        row.elapsedMs = static_cast<std::uint32_t>(clock_.elapsed());
+        row.rxBufferHex = poll.rxHex;
+        row.mtValue = poll.turns;
+        row.stValue = poll.counts;
+        row.signalLevel = poll.signalLevel;
+        row.temperature = poll.temperature;
+        row.debug = record;
+        return writeLine(quarn::recordingRow(row), context);
+    }
+
+    void stop(Context &context)
+    {
+        if (!file_.isOpen())
+            return;
+        file_.close();
+        *context.err << quarn::recordingDurationLine(static_cast<std::uint32_t>(clock_.elapsed())) << '\n';
+        context.err->flush();
+    }
+
+private:
+    bool writeLine(const QByteArray &line, Context &context)
+    {
+        const QByteArray whole = line + quarn::RecordingLineEnd;
+        if (file_.write(whole) == whole.size())
+            return true;
+        writeMessage(context, QStringLiteral("cannot write to file \"%1\": %2").arg(path_, file_.errorString()));
+        file_.close();
+        return false;
+    }
+
+    QString path_;
+    QFile file_;
+    QElapsedTimer clock_;
+};
+
+} // namespace
+
+QJsonObject debugRecordJson(const quarn::DebugRecord &record, const quarn::HarmonicBars &bars,
+                            int codeLength, qint64 timeMs)
+{
+    QJsonArray samples;
+    for (int n = 0; n < quarn::DebugRecordSampleCount; ++n)
+        samples.append(record.samples[static_cast<std::size_t>(n)]);
+    QJsonArray harmonics;
+    for (std::size_t k = 0; k < bars.harmonics.size(); ++k)
+        harmonics.append(QJsonObject{{QStringLiteral("periods"), bars.harmonics[k]},
+                                     {QStringLiteral("magnitude"), bars.magnitudes[k]}});
+    return QJsonObject{
+        {QStringLiteral("timeMs"), timeMs},
+        {QStringLiteral("headerOk"), record.headerOk},
+        {QStringLiteral("absPos"), static_cast<qint64>(record.absPos)},
+        {QStringLiteral("decodSelect"), record.decodSelect},
+        {QStringLiteral("codeA"), record.codeA},
+        {QStringLiteral("codeB"), record.codeB},
+        {QStringLiteral("codeABits"), bits(codeLength, record.codeA)},
+        {QStringLiteral("codeBBits"), bits(codeLength, record.codeB)},
+        {QStringLiteral("mcuTemp"), record.mcuTemp},
+        {QStringLiteral("cycleTime"), record.cycleTime},
+        {QStringLiteral("status"), record.debugStatus},
+        {QStringLiteral("vdda"), record.vdda},
+        {QStringLiteral("resetCnt"), record.resetCnt},
+        {QStringLiteral("harmonics"), harmonics},
+        {QStringLiteral("samples"), samples},
+    };
+}
+
+QString debugRecordText(const quarn::DebugRecord &record, const quarn::HarmonicBars &bars,
+                        int codeLength, qint64 timeMs)
+{
+    QString text = QStringLiteral("%1 ms  AbsPos %2  DecodSelect %3  CodeA %4  CodeB %5  McuTemp %6  "
+                                  "CycleTime %7  Status %8  Vdda %9  ResetCnt %10\n")
+                       .arg(timeMs)
+                       .arg(record.absPos)
+                       .arg(record.decodSelect)
+                       .arg(bits(codeLength, record.codeA), bits(codeLength, record.codeB))
+                       .arg(record.mcuTemp)
+                       .arg(record.cycleTime)
+                       .arg(bits(16, record.debugStatus))
+                       .arg(record.vdda)
+                       .arg(record.resetCnt);
+    text += QStringLiteral("  harmonics");
+    for (std::size_t k = 0; k < bars.harmonics.size(); ++k)
+        text += QStringLiteral("  %1: %2").arg(bars.harmonics[k]).arg(bars.magnitudes[k], 0, 'f', 1);
+    QStringList samples;
+    for (int n = 0; n < quarn::DebugRecordSampleCount; ++n)
+        samples.append(QString::number(record.samples[static_cast<std::size_t>(n)]));
+    text += QStringLiteral("\n  samples ") + samples.join(u' ');
+    return text;
+}
+
+QString recordingTarget(const QString &recordPath, const quarn::EncoderIdentity &identity,
+                        const QDateTime &start)
+{
+    if (!QFileInfo(recordPath).isDir())
+        return recordPath;
+    return quarn::recordingFilePath(recordPath, identity.partNumber, identity.serialNumber,
+                                    quarn::recordingTimestamp(start));
+}
+
+int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
+{
+    const bool recording = !options.recordPath.isEmpty();
+    // A recording always opens the debug mode first, as the window's does.
+    if ((options.unlock || recording) && !unlockDebugMode(link, context))
+        return ExitFailure;
+
+    Recording file;
+    if (recording
+        && !file.start(recordingTarget(options.recordPath, link.identity, options.now()), context))
+        return ExitFailure;
+
+    PollState poll;
+    const int minor = link.identity.firmwareMinor;
+    int index = 1;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextStartMs = 0;
+    int exitCode = ExitSuccess;
+    for (qint64 done = 0; options.count == 0 || done < options.count; ++done) {
+        if (done > 0 && options.intervalMs > 0) {
+            const qint64 wait = nextStartMs - clock.elapsed();
+            if (wait > 0 && !pause(context, static_cast<int>(wait)))
+                break;
+        }
+        if (context.stopRequested())
+            break;
+        const qint64 startMs = clock.elapsed();
+        nextStartMs = std::max(nextStartMs + options.intervalMs, startMs);
+
+        const std::optional<PollStep> step = pollStep(link, context, index);
+        if (!step) {
+            exitCode = ExitFailure;
+            break;
+        }
+        poll.take(*step);
+        index = nextActivePollIndex(index, minor);
+
+        QByteArray reply;
+        if (!exchange(link, context, QByteArray(1, quarn::cmd::DebugRead), quarn::DebugRecordLength, reply)) {
+            exitCode = ExitFailure;
+            break;
+        }
+        const quarn::DebugRecord record = quarn::decodeDebugRecord(reply);
+        if (!record.headerOk)
+            writeMessage(context, QStringLiteral("Debug data header mismatch!"));
+        const int codeLength = link.identity.codeLength;
+        const quarn::HarmonicBars bars = quarn::analyzeCodeHarmonics(record.samples, codeLength);
+        if (options.format == OutputFormat::Json)
+            writeJson(context, debugRecordJson(record, bars, codeLength, startMs));
+        else
+            writeLine(context, debugRecordText(record, bars, codeLength, startMs));
+
+        if (recording && !file.writeRow(poll, record, context)) {
+            exitCode = ExitFailure;
+            break;
+        }
+    }
+    file.stop(context);
+    return exitCode;
+}
+
+} // namespace cli

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// `debug`: what the window does on each poll tick while "Read const" or "Record debug data to
+// file" is ticked: one poll step, then the 129-byte debug record, decoded, with the code words
+// and the three harmonic magnitudes; optionally each reading as a row of the window's
+// recording file.
+
+#include "cli_context.h"
+#include "encoder_link.h"
+#include "output.h"
+
+#include "debug_record.h"
+#include "harmonics.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+
+#include <functional>
+
+namespace cli {
+
+struct DebugOptions {
+    bool unlock = false;     // open the debug mode first (a recording always does)
+    qint64 count = 1;        // readings; 0 until stopped
+    int intervalMs = 50;     // from the start of one reading to the next
+    QString recordPath;      // a file, or a directory that gets the window's file name; empty: none
+    OutputFormat format = OutputFormat::Text;
+    // The local time that names a recording file.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+};
+
+QJsonObject debugRecordJson(const quarn::DebugRecord &record, const quarn::HarmonicBars &bars,
+                            int codeLength, qint64 timeMs);
+QString debugRecordText(const quarn::DebugRecord &record, const quarn::HarmonicBars &bars,
+                        int codeLength, qint64 timeMs);
+
+// The path a recording goes to: `recordPath` itself, or the window's file name inside it when
+// it is a directory.
+QString recordingTarget(const QString &recordPath, const quarn::EncoderIdentity &identity,
+                        const QDateTime &start);
+
+// Ctrl+C ends the run after the current reading with success; a recording is closed with its
+// duration on standard error.
+int runDebug(EncoderLink &link, const DebugOptions &options, Context &context);
+
+} // namespace cli

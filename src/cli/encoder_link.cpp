@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: MIT
+#include "encoder_link.h"
+
+#include "output.h"
+
+#include "port_search.h"
+#include "quarn_konstante.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace cli {
+
+std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port)
+{
+    QByteArray reply;
+    if (serial::runTransaction(&port, QByteArray(1, quarn::cmd::Identify), quarn::IdentifyReplyLength,
+                               reply)
+        != serial::TransactionResult::Complete)
+        return std::nullopt;
+    // A search starts from the preset resolution every time, as the window's does.
+    return quarn::parseIdentification(reply, quarn::StartupResolution);
+}
+
+std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &context)
+{
+    const QList<serial::PortEntry> ports =
+        choice.path.isEmpty() ? context.listPorts() : serial::extraPortEntries(choice.path);
+    if (ports.isEmpty()) {
+        writeMessage(context, QStringLiteral("no serial ports found (name one with --port or "
+                                             "QUARN_EXTRA_PORTS)"));
+        return std::nullopt;
+    }
+
+    std::optional<quarn::EncoderIdentity> identity;
+    QStringList unopened;
+    serial::PortSearchHooks hooks;
+    hooks.makePort = [&context](const serial::PortEntry &) { return context.makePort(); };
+    hooks.identify = [&](serial::SerialPort &port, int, int rateIndex) {
+        // A rate that was not asked for is passed over without a request.
+        if (choice.baudRate != 0 && serial::baudRateForIndex(rateIndex) != choice.baudRate)
+            return false;
+        identity = identifyEncoder(port);
+        return identity.has_value();
+    };
+    hooks.openFailed = [&](int portIndex, const QString &errorText) {
+        unopened.append(ports.at(portIndex).path + QStringLiteral(": ") + errorText);
+    };
+    hooks.shouldStop = [&context] { return context.stopRequested(); };
+
+    serial::PortSearchResult result = serial::searchPorts(ports, hooks);
+    if (result.outcome == serial::PortSearchOutcome::Found) {
+        EncoderLink link;
+        link.port = std::move(result.port);
+        link.entry = ports.at(result.portIndex);
+        link.baudRate = serial::baudRateForIndex(result.rateIndex);
+        link.identity = *identity;
+        return link;
+    }
+    if (result.port != nullptr)
+        result.port->close();
+    if (result.outcome == serial::PortSearchOutcome::Stopped) {
+        writeMessage(context, QStringLiteral("interrupted while searching for the encoder"));
+        return std::nullopt;
+    }
+
+    const QString rates = choice.baudRate != 0 ? QStringLiteral("at %1 baud").arg(choice.baudRate)
+                                               : QStringLiteral("at any of the seven rates");
+    QString text;
+    if (ports.size() == 1 && unopened.size() == 1)
+        text = QStringLiteral("cannot open ") + unopened.constFirst();
+    else if (ports.size() == 1)
+        text = QStringLiteral("no encoder answers on %1 %2").arg(ports.constFirst().path, rates);
+    else
+        text = QStringLiteral("no encoder answers on any of %1 ports %2").arg(ports.size()).arg(rates);
+    if (ports.size() > 1 && !unopened.isEmpty())
+        text += QStringLiteral(" (not opened: ") + unopened.join(QStringLiteral("; ")) + u')';
+    writeMessage(context, text);
+    return std::nullopt;
+}
+
+QString requestName(const QByteArray &request)
+{
+    const auto name = [](char byte) {
+        const auto code = static_cast<unsigned char>(byte);
+        return code >= 0x21 && code < 0x7F ? QString(QLatin1Char(byte))
+                                            : QString::fromLatin1(QByteArray(1, byte).toHex().toUpper());
+    };
+    if (request.size() > quarn::UnlockPrefix.size() && request.startsWith(quarn::UnlockPrefix))
+        return QStringLiteral("Unlock + ") + name(request.at(quarn::UnlockPrefix.size()));
+    return request.isEmpty() ? QString() : name(request.at(0));
+}
+
+QString exchangeFailureText(const EncoderLink &link, const QByteArray &request,
+                            serial::TransactionResult result, qsizetype received, int expectedLength)
+{
+    const QString command = QStringLiteral("\"%1\"").arg(requestName(request));
+    switch (result) {
+    case serial::TransactionResult::Complete:
+        return {};
+    case serial::TransactionResult::Incomplete:
+        return received == 0
+                   ? QStringLiteral("no reply to %1 within 300 ms on %2").arg(command, link.entry.path)
+                   : QStringLiteral("incomplete reply to %1 on %2: %3 of %4 bytes within 300 ms")
+                         .arg(command, link.entry.path)
+                         .arg(received)
+                         .arg(expectedLength);
+    case serial::TransactionResult::NoPort:
+        return QStringLiteral("%1 not sent: the port %2 is closed").arg(command, link.entry.path);
+    case serial::TransactionResult::WriteFailed: {
+        const QString reason = link.port != nullptr ? link.port->errorText() : QString();
+        return QStringLiteral("Cable disconnected! %1 could not be written to %2%3")
+            .arg(command, link.entry.path, reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
+    }
+    }
+    return {};
+}
+
+bool exchange(EncoderLink &link, Context &context, const QByteArray &request, int expectedLength,
+              QByteArray &reply)
+{
+    const serial::TransactionResult result =
+        serial::runTransaction(link.port.get(), request, expectedLength, reply);
+    if (result == serial::TransactionResult::Complete)
+        return true;
+    const qsizetype received = result == serial::TransactionResult::Incomplete ? reply.size() : 0;
+    const QString text = exchangeFailureText(link, request, result, received, expectedLength);
+    // A port that takes no more bytes is gone; nothing further is sent to it.
+    if (result == serial::TransactionResult::WriteFailed && link.port != nullptr)
+        link.port->close();
+    writeMessage(context, text);
+    return false;
+}
+
+bool pause(Context &context, int ms)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+    // Short slices, so that Ctrl+C is noticed within a few milliseconds.
+    constexpr auto slice = std::chrono::milliseconds(10);
+    for (;;) {
+        if (context.stopRequested())
+            return false;
+        const Clock::time_point now = Clock::now();
+        if (now >= end)
+            return true;
+        std::this_thread::sleep_for(std::min<Clock::duration>(end - now, slice));
+    }
+}
+
+} // namespace cli

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The encoder on its port: finding it (the window's search over ports and rates, or the port
+// and rate given), identifying it, and the exchanges that the sub-commands run on it. Every
+// failure is reported in one line on standard error by the function that meets it.
+
+#include "cli_context.h"
+
+#include "identification.h"
+#include "port_lister.h"
+#include "serial_port.h"
+#include "transaction.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace cli {
+
+// An empty path searches every listed port; a rate of 0 tries the seven rates in order.
+struct PortChoice {
+    QString path;
+    qint32 baudRate = 0;
+};
+
+struct EncoderLink {
+    std::unique_ptr<serial::SerialPort> port;
+    serial::PortEntry entry;
+    qint32 baudRate = 0;
+    quarn::EncoderIdentity identity;
+};
+
+// The search of the window on the chosen ports and rates; the first encoder that identifies
+// itself is kept with its port open.
+std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &context);
+
+// One identification exchange on an open, configured port.
+std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port);
+
+// How a request is named in messages: "1", or "Unlock + Z" for a protected one.
+QString requestName(const QByteArray &request);
+
+// Runs one exchange. Anything but a complete reply is reported ("no reply", "Cable
+// disconnected!") and gives false.
+bool exchange(EncoderLink &link, Context &context, const QByteArray &request, int expectedLength,
+              QByteArray &reply);
+
+// The text of a failed exchange.
+QString exchangeFailureText(const EncoderLink &link, const QByteArray &request,
+                            serial::TransactionResult result, qsizetype received, int expectedLength);
+
+// Sleeps `ms` milliseconds in short slices; false as soon as a stop is requested.
+bool pause(Context &context, int ms);
+
+} // namespace cli

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Writing results and messages: one flushed line at a time, so that a pipe or a file holds
+// every complete reading even when the program is stopped between two of them.
+
+#include "cli_context.h"
+
+#include <QJsonObject>
+#include <QString>
+
+namespace cli {
+
+enum class OutputFormat {
+    Text, // for people
+    Json, // one compact JSON object per line
+    Csv,  // semicolon-separated with a header line (poll only)
+};
+
+// A line of output (the line end is added).
+void writeLine(Context &context, const QString &line);
+// Several lines at once; the text's own line breaks stay.
+void writeText(Context &context, const QString &text);
+void writeJson(Context &context, const QJsonObject &object);
+
+// "trevisor-cli: " + the message, on standard error.
+void writeMessage(Context &context, const QString &message);
+
+// A single-precision value as the shortest decimal that gives it back (45.8f is 45.8, not
+// 45.799999237...), for text and as a double for JSON.
+QString floatText(float value);
+double floatAsDouble(float value);
+
+// A double with as many digits as it needs to come back unchanged; "." as decimal point.
+QString doubleText(double value);
+
+} // namespace cli

@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: MIT
+#include "selfcal_command.h"
+
+#include "quarn_konstante.h"
+
+#include <QElapsedTimer>
+#include <QLocale>
+
+#include <algorithm>
+#include <array>
+
+namespace cli {
+
+namespace {
+
+constexpr int StepPauseMs = 100;
+constexpr int ProgressBarWidth = 30;
+
+QLocale plainLocale()
+{
+    QLocale locale = QLocale::c();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+struct Flag {
+    const char *key;
+    const char *caption;
+    bool on;
+};
+
+std::array<Flag, 7> selfCalFlags(const quarn::SelfCalStatus &status, bool finished)
+{
+    return {{
+        {"finished", "Procedure finished", finished},
+        {"timeoutExpired", "Timeout expired", status.timeoutExpired},
+        {"outOfRange", "Calibration out of range", status.outOfRange},
+        {"arcOutOfRange", "Input Arc Length out of range", status.arcOutOfRange},
+        {"noCorrection", "No correction necessary", status.noCorrection},
+        {"userErrorMap", "User Error map in use", status.userErrorMap},
+        {"successful", "Calibration successfull", finished && !status.anyFlagSet()},
+    }};
+}
+
+int interrupted(Context &context)
+{
+    writeMessage(context, QStringLiteral("interrupted: self-calibration left without a report"));
+    return ExitFailure;
+}
+
+} // namespace
+
+QJsonObject selfCalJson(const quarn::SelfCalStatus &status, bool finished, float ringDiameterMm)
+{
+    const quarn::SelfCalAccuracy accuracy =
+        quarn::selfCalAccuracy(status.eccentricityUm, ringDiameterMm, status.noCorrection);
+    QJsonObject flags;
+    for (const Flag &flag : selfCalFlags(status, finished))
+        flags.insert(QLatin1String(flag.key), flag.on);
+    QString report = quarn::selfCalReportText(status, ringDiameterMm, plainLocale());
+    report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return QJsonObject{
+        {QStringLiteral("command"), QStringLiteral("selfcal")},
+        {QStringLiteral("flags"), flags},
+        {QStringLiteral("counter"), status.counter},
+        {QStringLiteral("eccentricityUm"), status.eccentricityUm},
+        {QStringLiteral("eccentricityAngleDeg"), status.eccentricityAngleDeg},
+        {QStringLiteral("radialShiftUm"), status.radialShiftUm},
+        {QStringLiteral("accuracyBeforeDeg"), QString::number(accuracy.before, 'f', 3).toDouble()},
+        {QStringLiteral("accuracyAfterDeg"), QString::number(accuracy.after, 'f', 3).toDouble()},
+        {QStringLiteral("progress"), quarn::selfCalFinalProgress(status, finished)},
+        {QStringLiteral("report"), report},
+    };
+}
+
+QStringList selfCalFlagLines(const quarn::SelfCalStatus &status, bool finished)
+{
+    QStringList lines;
+    for (const Flag &flag : selfCalFlags(status, finished))
+        lines.append(QLatin1String(flag.caption) + QStringLiteral(": ")
+                     + (flag.on ? QStringLiteral("yes") : QStringLiteral("no")));
+    return lines;
+}
+
+QString selfCalProgressBar(int position, int maximum)
+{
+    const int shown = std::clamp(position, 0, std::max(maximum, 0));
+    const int filled = maximum > 0 ? shown * ProgressBarWidth / maximum : 0;
+    return QStringLiteral("[%1%2] %3 s of %4 s")
+        .arg(QString(filled, u'#'), QString(ProgressBarWidth - filled, u' '))
+        .arg(static_cast<double>(position) / 10.0, 4, 'f', 1)
+        .arg(static_cast<double>(maximum) / 10.0, 0, 'f', 1);
+}
+
+int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &context)
+{
+    const QByteArray statusRequest(1, quarn::cmd::SelfCalStatus);
+    QByteArray ignored;
+    const auto send = [&](const QByteArray &request) { return exchange(link, context, request, 0, ignored); };
+
+    if (!pause(context, StepPauseMs))
+        return interrupted(context);
+    if (!send(quarn::selfCalArcRequest(static_cast<std::uint16_t>(options.arcDegrees))))
+        return ExitFailure;
+    if (!pause(context, StepPauseMs))
+        return interrupted(context);
+
+    int timeoutSeconds = quarn::DefaultSelfCalTimeoutSeconds;
+    const quarn::EncoderIdentity &identity = link.identity;
+    if (quarn::timeoutRequestApplies(identity.firmwareMajor, identity.firmwareMinor)) {
+        const int seconds = quarn::selfCalTimeoutValue(options.timeoutSeconds.value_or(10)).seconds;
+        if (!send(quarn::selfCalTimeoutRequest(static_cast<std::uint8_t>(seconds))))
+            return ExitFailure;
+        if (!pause(context, StepPauseMs))
+            return interrupted(context);
+        timeoutSeconds = seconds;
+    } else if (options.timeoutSeconds) {
+        writeMessage(context, QStringLiteral("firmware %1.%2 takes no timeout; the wait lasts up to 11 s")
+                                  .arg(identity.firmwareMajor)
+                                  .arg(identity.firmwareMinor));
+    }
+
+    // The status before the start, kept for the whole run: any change of it means finished.
+    QByteArray initialStatus;
+    if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, initialStatus)) {
+        writeMessage(context, QStringLiteral("Command \"i\" failed!"));
+        return ExitFailure;
+    }
+    if (options.format == OutputFormat::Text)
+        *context.err << quarn::selfCalInitialText(initialStatus) << '\n';
+
+    if (!pause(context, StepPauseMs))
+        return interrupted(context);
+    if (!send(quarn::selfCalStartRequest()))
+        return ExitFailure;
+
+    const int barMaximum = timeoutSeconds * 10;
+    bool finished = false;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (!pause(context, StepPauseMs))
+            break;
+        // A status that does not come whole tells nothing; the wait goes on. Such a failure is
+        // not reported: the final status decides.
+        QByteArray status;
+        const serial::TransactionResult result = serial::runTransaction(
+            link.port.get(), statusRequest, quarn::SelfCalStatusReplyLength, status);
+        if (result == serial::TransactionResult::Complete)
+            finished = quarn::selfCalStatusChanged(initialStatus, status);
+        // A port that takes no bytes any more will not bring the final status either.
+        if (result == serial::TransactionResult::WriteFailed
+            || result == serial::TransactionResult::NoPort) {
+            if (context.errIsTerminal)
+                *context.err << '\n';
+            writeMessage(context, exchangeFailureText(link, statusRequest, result, 0,
+                                                      quarn::SelfCalStatusReplyLength));
+            link.port->close();
+            return ExitFailure;
+        }
+        const int position = quarn::selfCalProgressPosition(clock.elapsed());
+        if (context.errIsTerminal) {
+            *context.err << '\r' << selfCalProgressBar(position, barMaximum);
+            context.err->flush();
+        }
+        if (finished || quarn::selfCalWaitExpired(position, timeoutSeconds) || context.stopRequested())
+            break;
+    }
+    if (context.errIsTerminal) {
+        *context.err << '\n';
+        context.err->flush();
+    }
+    if (context.stopRequested())
+        return interrupted(context);
+
+    QByteArray finalReply;
+    if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, finalReply)) {
+        writeMessage(context, QStringLiteral("Command \"i\" failed!"));
+        return ExitFailure;
+    }
+    const quarn::SelfCalStatus finalStatus = quarn::decodeSelfCalStatus(finalReply);
+    if (options.format == OutputFormat::Json) {
+        writeJson(context, selfCalJson(finalStatus, finished, identity.ringDiameterMm));
+    } else {
+        QString report = quarn::selfCalReportText(finalStatus, identity.ringDiameterMm, plainLocale());
+        report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        writeText(context, report + u'\n' + selfCalFlagLines(finalStatus, finished).join(u'\n'));
+    }
+    return ExitSuccess;
+}
+
+} // namespace cli
