@@ -3,7 +3,23 @@
 
 #include <QSerialPortInfo>
 
+#include <algorithm>
+
 namespace serial {
+
+namespace {
+
+// The first kDeviceNameLength UTF-16 units, one fewer when the cut would keep only the first half
+// of a character outside the Basic Multilingual Plane.
+QString deviceNameCut(QStringView name)
+{
+    qsizetype length = std::min(name.size(), kDeviceNameLength);
+    if (length < name.size() && name.at(length - 1).isHighSurrogate() && name.at(length).isLowSurrogate())
+        --length;
+    return name.left(length).toString();
+}
+
+} // namespace
 
 QList<PortEntry> extraPortEntries(const QString &colonSeparatedPaths)
 {
@@ -11,7 +27,7 @@ QList<PortEntry> extraPortEntries(const QString &colonSeparatedPaths)
     const QStringList paths = colonSeparatedPaths.split(u':', Qt::SkipEmptyParts);
     for (const QString &path : paths) {
         const QString lastComponent = path.section(u'/', -1);
-        entries.append({path, path, lastComponent.left(kDeviceNameLength)});
+        entries.append({path, path, deviceNameCut(lastComponent)});
     }
     return entries;
 }
@@ -20,7 +36,7 @@ PortEntry systemPortEntry(const QString &portName, const QString &systemLocation
                           const QString &description)
 {
     const QString name = description.isEmpty() ? portName : description;
-    return {portName, systemLocation, name.left(kDeviceNameLength)};
+    return {portName, systemLocation, deviceNameCut(name)};
 }
 
 QList<PortEntry> listPorts()
@@ -35,7 +51,7 @@ QList<PortEntry> listPorts()
 
 QString portItemText(const QString &identifier, const QString &deviceName)
 {
-    return identifier + QStringLiteral("  ") + deviceName.left(kDeviceNameLength);
+    return identifier + QStringLiteral("  ") + deviceNameCut(deviceName);
 }
 
 QString portItemText(const PortEntry &entry)
@@ -56,8 +72,8 @@ std::optional<RegistryPortItem> registryPortItem(const QString &valueName, const
     // The device name follows the first backslash after the name's leading character, so
     // "\Device\VCP0" gives "VCP0".
     const qsizetype backslash = valueName.indexOf(u'\\', 1);
-    const QString deviceName = backslash < 0 ? valueName.left(kDeviceNameLength)
-                                             : valueName.mid(backslash + 1, kDeviceNameLength);
+    const QString deviceName = deviceNameCut(backslash < 0 ? QStringView(valueName)
+                                                           : QStringView(valueName).mid(backslash + 1));
     return RegistryPortItem{data.mid(3), deviceName};
 }
 

@@ -12,7 +12,8 @@
 
 namespace serial {
 
-// How many characters of a device name the list shows.
+// How many characters (UTF-16 units) of a device name the list shows; a character that takes two
+// units is dropped whole rather than cut in half.
 inline constexpr qsizetype kDeviceNameLength = 10;
 
 struct PortEntry {

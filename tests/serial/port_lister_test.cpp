@@ -62,6 +62,38 @@ TEST(PortLister, ItemTextAndItsIdentifier)
     EXPECT_EQ(identifierFromItemText(QStringLiteral("COM7")), QStringLiteral("COM7"));
 }
 
+// A character outside the Basic Multilingual Plane takes two UTF-16 units; cutting a name to ten
+// units must not keep the first half of such a pair alone.
+TEST(PortLister, DeviceNamesAreNeverCutInsideACharacter)
+{
+    const QString plug = QStringLiteral("\U0001F50C"); // two units
+    struct Case {
+        const char *what;
+        QString deviceName;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"registry value name",
+         registryPortItem(QStringLiteral("\\Device\\Sereial") + plug + plug, QStringLiteral("COM5"))->deviceName,
+         QStringLiteral("Sereial") + plug},
+        {"extra port path", extraPortEntries(QStringLiteral("/tmp/abcdefghi") + plug).value(0).deviceName,
+         QStringLiteral("abcdefghi")},
+        {"system port description",
+         systemPortEntry(QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R US") + plug)
+             .deviceName,
+         QStringLiteral("FT232R US")},
+        {"item text", portItemText(QStringLiteral("5"), QStringLiteral("abcdefghi") + plug).mid(3),
+         QStringLiteral("abcdefghi")},
+        {"pair ending on the tenth unit", extraPortEntries(QStringLiteral("/tmp/abcdefgh") + plug).value(0).deviceName,
+         QStringLiteral("abcdefgh") + plug},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.deviceName, c.expected);
+        EXPECT_TRUE(c.deviceName.isValidUtf16());
+    }
+}
+
 TEST(PortLister, RegistryValuesBecomeItems)
 {
     struct Case {
