@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 namespace orodja {
@@ -15,6 +16,9 @@ namespace orodja {
 namespace {
 
 bool terminatingFlag = false;
+// Set by a signal handler, which may touch nothing but a lock-free atomic.
+std::atomic<bool> terminationSignalled = false;
+static_assert(std::atomic<bool>::is_always_lock_free);
 // The loops of the waits in progress (they nest when a handler waits inside another's wait).
 std::vector<QEventLoop *> activeWaits;
 
@@ -51,13 +55,20 @@ void watchForQuit()
 bool applicationTerminating()
 {
     watchForQuit();
-    return terminatingFlag || QCoreApplication::instance() == nullptr
+    return terminatingFlag || terminationSignalled.load() || QCoreApplication::instance() == nullptr
            || QCoreApplication::closingDown();
+}
+
+void requestTerminationFromSignal()
+{
+    terminationSignalled.store(true);
 }
 
 void setApplicationTerminating(bool terminating)
 {
     terminatingFlag = terminating;
+    if (!terminating)
+        terminationSignalled.store(false);
     if (terminating) {
         for (QEventLoop *loop : activeWaits)
             loop->exit(Ended);

@@ -14,5 +14,8 @@ void WaitMs(int ms);
 bool applicationTerminating();
 // Sets the terminating state; setting it ends every wait in progress.
 void setApplicationTerminating(bool terminating);
+// Marks the application as terminating without touching any wait: safe in a signal handler.
+// The handler then wakes the event loop itself, where the waits are ended.
+void requestTerminationFromSignal();
 
 } // namespace orodja
