@@ -45,11 +45,18 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The Qt 6 runtime, the platform plugins (xcb for the desktop, offscreen for tests), and from
-# dpkg-shlibdeps the versioned libraries the binaries link, libc and libstdc++ among them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6charts6, qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Qt 6 runtime libraries, with libc and libstdc++, come from dpkg-shlibdeps with the
+# versions the binaries need; the platform plugins (xcb for the desktop, offscreen for tests)
+# are loaded at run time, so no binary names them. Without dpkg-shlibdeps the Qt libraries are
+# listed by name.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+find_program(TREVISOR_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(TREVISOR_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
+           ", libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6charts6")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "udev")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
