@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: MIT
+// The real program in its own process: exit codes, help, Ctrl+C during a running poll; and,
+// in this process, a poll that loses its encoder and one that is asked to stop.
+
+#include "cli_harness.h"
+
+#include "simulated_encoder.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+namespace {
+
+struct ProgramResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ProgramResult runProgram(const QStringList &arguments, int timeoutMs = 15000)
+{
+    QProcess process;
+    // No extra ports from the environment of whoever runs the tests.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QUARN_EXTRA_PORTS"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TREVISOR_CLI_PROGRAM), arguments);
+    EXPECT_TRUE(process.waitForFinished(timeoutMs));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST(ProgramTest, ExitCodesOfHelpUsageErrorsAndAMissingEncoder)
+{
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char *outStart; // nullptr: no output expected
+        const char *errStart;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--help")}, 0, "Usage: trevisor-cli <command> [options]", nullptr},
+        {{QStringLiteral("selfcal"), QStringLiteral("--help")}, 0, "Usage: trevisor-cli selfcal [options]", nullptr},
+        {{QStringLiteral("--version")}, 0, "trevisor-cli ", nullptr},
+        {{QStringLiteral("poll"), QStringLiteral("--speed")}, 2, nullptr, "trevisor-cli: Unknown option 'speed'."},
+        {{QStringLiteral("selfcal"), QStringLiteral("--arc"), QStringLiteral("90")}, 2, nullptr,
+         "trevisor-cli: --arc needs degrees from 180 to 360"},
+        {{QStringLiteral("identify"), QStringLiteral("--port"), QStringLiteral("/nonexistent/tty")}, 1, nullptr,
+         "trevisor-cli: cannot open /nonexistent/tty"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const ProgramResult result = runProgram(c.arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err.toStdString();
+        if (c.outStart != nullptr)
+            EXPECT_TRUE(result.out.startsWith(QLatin1String(c.outStart))) << result.out.toStdString();
+        else
+            EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+        if (c.errStart != nullptr)
+            EXPECT_TRUE(result.err.startsWith(QLatin1String(c.errStart))) << result.err.toStdString();
+        else
+            EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
+    }
+}
+
+TEST(ProgramTest, ASilentPortIsNoEncoderAfterEveryRate)
+{
+    sim::EncoderConfig config;
+    config.faults.silentFromMs = 0;
+    sim::SimulatedEncoder silent(config);
+    const ProgramResult result = runProgram({QStringLiteral("identify"), QStringLiteral("--port"), silent.portPath()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_EQ(result.err, QStringLiteral("trevisor-cli: no encoder answers on %1 at any of the seven rates\n")
+                              .arg(silent.portPath()));
+    EXPECT_EQ(silent.log().size(), 7u);
+}
+
+TEST(ProgramTest, CtrlCEndsARunningPollAfterTheCurrentReadingWithCompleteOutput)
+{
+    sim::SimulatedEncoder encoder;
+    QProcess process;
+    process.start(QStringLiteral(TREVISOR_CLI_PROGRAM),
+                  QStringList{QStringLiteral("poll"), QStringLiteral("--json"), QStringLiteral("--interval"),
+                              QStringLiteral("10")}
+                      + portOf(encoder.portPath()));
+    ASSERT_TRUE(process.waitForStarted());
+    // Wait for a few readings, then interrupt in the middle of the stream.
+    QByteArray out;
+    while (out.count('\n') < 5 && process.waitForReadyRead(5000))
+        out += process.readAllStandardOutput();
+    ASSERT_GE(out.count('\n'), 5);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    out += process.readAllStandardOutput();
+
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(process.readAllStandardError().isEmpty());
+    EXPECT_TRUE(out.endsWith('\n'));
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    for (const QByteArray &line : lines) {
+        QJsonParseError error{};
+        QJsonDocument::fromJson(line, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+    }
+    // Every reading printed is a reading the encoder was asked for, and none more.
+    std::size_t polls = 0;
+    for (const sim::LogEntry &entry : encoder.log())
+        polls += entry.bytes != "v" ? 1 : 0;
+    EXPECT_EQ(polls, static_cast<std::size_t>(lines.size()));
+}
+
+TEST(ProgramTest, AStopRequestEndsPollAndDebugAfterTheCurrentReading)
+{
+    sim::SimulatedEncoder encoder;
+    const QStringList commands[] = {{QStringLiteral("poll")}, {QStringLiteral("debug"), QStringLiteral("--unlock")}};
+    for (const QStringList &command : commands) {
+        SCOPED_TRACE(command.first().toStdString());
+        CliHarness cli;
+        cli.stopWhen = [](const QString &out) { return out.count(u'\n') >= 3; };
+        const CliResult result = cli.run(command + QStringList{QStringLiteral("--json"), QStringLiteral("--count"),
+                                                               QStringLiteral("0")}
+                                         + portOf(encoder.portPath()));
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.jsonLines().size(), 3);
+        for (const QJsonObject &object : result.jsonLines())
+            EXPECT_FALSE(object.isEmpty());
+    }
+}
+
+TEST(ProgramTest, AnEncoderVanishingMidPollEndsWithExitCodeOneAndCompleteLines)
+{
+    sim::SimulatedEncoder encoder;
+    std::thread unplug([&encoder] {
+        QThread::msleep(400);
+        encoder.vanish();
+    });
+    CliHarness cli;
+    const CliResult result = cli.run(QStringList{QStringLiteral("poll"), QStringLiteral("--json"),
+                                                 QStringLiteral("--interval"), QStringLiteral("20")}
+                                     + portOf(encoder.portPath()));
+    unplug.join();
+    EXPECT_EQ(result.exitCode, 1);
+    const QList<QJsonObject> readings = result.jsonLines();
+    EXPECT_GE(readings.size(), 5);
+    for (const QJsonObject &reading : readings)
+        EXPECT_TRUE(reading.contains(u"counts"));
+    ASSERT_EQ(result.errLines().size(), 1) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("no reply")) || result.err.contains(QStringLiteral("Cable disconnected!")))
+        << result.err.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+// The command line itself: help for the program and every sub-command, usage errors (exit code
+// 2, caught before any port is touched), and the search for the encoder without --port.
+
+#include "cli_harness.h"
+
+#include "simulated_encoder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char *const SubCommandNames[] = {"ports",   "identify",     "poll",    "zero", "mt-zero",
+                                       "factory-reset", "reset-status", "selfcal", "debug"};
+
+TEST(UsageTest, HelpOfTheProgramListsEveryCommandAndEachCommandHasItsOwn)
+{
+    CliHarness cli;
+    const CliResult program = cli.run({QStringLiteral("--help")});
+    EXPECT_EQ(program.exitCode, 0);
+    EXPECT_TRUE(program.out.startsWith(QStringLiteral("Usage: trevisor-cli <command> [options]")));
+    for (const char *name : SubCommandNames) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(program.out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(name))));
+        const CliResult own = cli.run({QString::fromLatin1(name), QStringLiteral("--help")});
+        EXPECT_EQ(own.exitCode, 0);
+        EXPECT_TRUE(own.out.startsWith(QStringLiteral("Usage: trevisor-cli %1 [options]\n").arg(QLatin1String(name))))
+            << own.out.toStdString();
+        EXPECT_TRUE(own.out.contains(QStringLiteral("--port <path>")));
+        EXPECT_TRUE(own.err.isEmpty());
+    }
+    const CliResult poll = cli.run({QStringLiteral("poll"), QStringLiteral("-h")});
+    for (const char *option : {"--command <c>", "--count <n>", "--interval <ms>", "--csv"})
+        EXPECT_TRUE(poll.out.contains(QLatin1String(option))) << option;
+    EXPECT_FALSE(poll.out.contains(QStringLiteral("--arc")));
+}
+
+TEST(UsageTest, UsageErrorsGiveExitCodeTwoBeforeAnyPortIsOpened)
+{
+    // A port that does not exist: reaching it would end with exit code 1 instead.
+    const QStringList nowhere{QStringLiteral("--port"), QStringLiteral("/nonexistent/tty")};
+    const QStringList cases[] = {
+        {},
+        {QStringLiteral("frobnicate")},
+        {QStringLiteral("--bogus"), QStringLiteral("poll")},
+        {QStringLiteral("poll"), QStringLiteral("--bogus")},
+        {QStringLiteral("identify"), QStringLiteral("--count"), QStringLiteral("3")},
+        {QStringLiteral("identify"), QStringLiteral("extra")},
+        {QStringLiteral("poll"), QStringLiteral("--count"), QStringLiteral("-1")},
+        {QStringLiteral("poll"), QStringLiteral("--count"), QStringLiteral("many")},
+        {QStringLiteral("poll"), QStringLiteral("--interval"), QStringLiteral("-5")},
+        {QStringLiteral("poll"), QStringLiteral("--interval")},
+        {QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("v")},
+        {QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("13")},
+        {QStringLiteral("poll"), QStringLiteral("--csv"), QStringLiteral("--json")},
+        {QStringLiteral("poll"), QStringLiteral("--baud"), QStringLiteral("9600")},
+        {QStringLiteral("--baud"), QStringLiteral("fast"), QStringLiteral("poll")},
+        {QStringLiteral("selfcal"), QStringLiteral("--arc"), QStringLiteral("179")},
+        {QStringLiteral("selfcal"), QStringLiteral("--arc"), QStringLiteral("361")},
+        {QStringLiteral("selfcal"), QStringLiteral("--timeout"), QStringLiteral("0")},
+        {QStringLiteral("selfcal"), QStringLiteral("--timeout"), QStringLiteral("41")},
+        {QStringLiteral("debug"), QStringLiteral("--record"), QString()},
+        {QStringLiteral("zero"), QStringLiteral("--csv")},
+    };
+    CliHarness cli;
+    for (const QStringList &arguments : cases) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const CliResult result = cli.run(arguments + nowhere);
+        EXPECT_EQ(result.exitCode, 2) << result.err.toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_FALSE(result.err.contains(QStringLiteral("cannot open"))) << result.err.toStdString();
+        EXPECT_FALSE(result.err.isEmpty());
+    }
+}
+
+TEST(UsageTest, OptionsMayStandBeforeOrAfterTheCommand)
+{
+    sim::SimulatedEncoder encoder;
+    CliHarness cli;
+    const CliResult before = cli.run(portOf(encoder.portPath()) + QStringList{QStringLiteral("--json"),
+                                                                              QStringLiteral("identify")});
+    EXPECT_EQ(before.exitCode, 0) << before.err.toStdString();
+    ASSERT_EQ(before.jsonLines().size(), 1);
+    EXPECT_EQ(before.jsonLines().first()[u"port"].toString(), encoder.portPath());
+}
+
+TEST(UsageTest, WithoutPortTheSearchWalksThePortsAndRatesInTheWindowsOrder)
+{
+    // A silent port first, then the encoder answering at 921600, the last rate tried; a third
+    // port is never reached.
+    sim::EncoderConfig silentConfig;
+    silentConfig.faults.silentFromMs = 0;
+    sim::SimulatedEncoder silent(silentConfig);
+    sim::EncoderConfig config;
+    config.baudRate = 921600;
+    sim::SimulatedEncoder encoder(config);
+    sim::SimulatedEncoder third;
+
+    CliHarness cli;
+    cli.ports = serial::extraPortEntries(
+        QStringList{silent.portPath(), encoder.portPath(), third.portPath()}.join(u':'));
+    const CliResult result = cli.run({QStringLiteral("identify"), QStringLiteral("--json")});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    ASSERT_EQ(result.jsonLines().size(), 1);
+    EXPECT_EQ(result.jsonLines().first()[u"port"].toString(), encoder.portPath());
+    EXPECT_EQ(result.jsonLines().first()[u"baudRate"].toInt(), 921600);
+
+    const std::vector<std::int32_t> rates{115200, 128000, 230400, 256000, 500000, 1000000, 921600};
+    for (const sim::SimulatedEncoder *tried : {&silent, &encoder}) {
+        std::vector<std::int32_t> seen;
+        for (const sim::LogEntry &entry : tried->log()) {
+            EXPECT_EQ(entry.bytes, "v");
+            seen.push_back(entry.baudRate);
+        }
+        EXPECT_EQ(seen, rates);
+    }
+    EXPECT_TRUE(third.log().empty());
+}
+
+TEST(UsageTest, NoEncoderIsOneLineOnStandardErrorAndExitCodeOne)
+{
+    sim::EncoderConfig silentConfig;
+    silentConfig.faults.silentFromMs = 0;
+    sim::SimulatedEncoder silent(silentConfig);
+    struct Case {
+        const char *what;
+        QStringList arguments;
+        QList<serial::PortEntry> ports;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"no such port", {QStringLiteral("--port"), QStringLiteral("/nonexistent/tty")}, {}, "cannot open /nonexistent/tty"},
+        {"a silent port at one rate", portOf(silent.portPath()), {}, "no encoder answers on"},
+        {"no ports at all", {}, {}, "no serial ports found"},
+        {"a listed port that cannot be opened", {}, serial::extraPortEntries(QStringLiteral("/nonexistent/a")),
+         "cannot open /nonexistent/a"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        CliHarness cli;
+        cli.ports = c.ports;
+        const CliResult result = cli.run(QStringList{QStringLiteral("poll")} + c.arguments);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.out.isEmpty());
+        ASSERT_EQ(result.errLines().size(), 1) << result.err.toStdString();
+        EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: ") + QLatin1String(c.message)))
+            << result.err.toStdString();
+    }
+}
+
+TEST(UsageTest, PortsTellsWhichPortsOpenAndWhyOthersDoNot)
+{
+    sim::SimulatedEncoder encoder;
+    CliHarness cli;
+    cli.ports = serial::extraPortEntries(encoder.portPath() + QStringLiteral(":/nonexistent/b"));
+    const CliResult result = cli.run({QStringLiteral("ports"), QStringLiteral("--json")});
+    EXPECT_EQ(result.exitCode, 0);
+    const QList<QJsonObject> ports = result.jsonLines();
+    ASSERT_EQ(ports.size(), 2);
+    EXPECT_EQ(ports.at(0)[u"port"].toString(), encoder.portPath());
+    EXPECT_TRUE(ports.at(0)[u"opens"].toBool());
+    EXPECT_FALSE(ports.at(0).contains(u"error"));
+    EXPECT_EQ(ports.at(1)[u"port"].toString(), QStringLiteral("/nonexistent/b"));
+    EXPECT_FALSE(ports.at(1)[u"opens"].toBool());
+    EXPECT_FALSE(ports.at(1)[u"error"].toString().isEmpty());
+    // Opening is all it does: nothing is sent.
+    EXPECT_TRUE(encoder.log().empty());
+}
+
+} // namespace
