@@ -41,9 +41,11 @@ struct FaultConfig {
     bool wrongConfirmEcho = false;
     // 0: off; N: every N-th reply is replaced by random bytes of the same length (1: all of them).
     int garbageEvery = 0;
-    // 0: off; N: every N-th reply carries a fault, the three kinds in turn: random bytes of the
-    // same length, the last byte missing, the error flag cleared in the position word (a reply
-    // without a position word goes out unchanged on that turn).
+    // 0: off; N: the N-th, 2N-th, ... reply to each command carries a fault (counted per
+    // command, so that a client alternating two requests still sees both spoilt). The three
+    // kinds take turns: random bytes of the same length, the last byte missing, the error flag
+    // cleared in the position word (a reply without a position word goes out unchanged on
+    // that turn).
     int mixedFaultEvery = 0;
 };
 

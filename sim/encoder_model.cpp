@@ -211,7 +211,9 @@ QByteArray EncoderModel::withFaults(QByteArray reply, char command, std::int64_t
         return reply;
     }
     if (faults.mixedFaultEvery > 0
-        && replyCount_ % static_cast<std::uint64_t>(faults.mixedFaultEvery) == 0)
+        && ++repliesPerCommand_[static_cast<std::uint8_t>(command)]
+                   % static_cast<std::uint64_t>(faults.mixedFaultEvery)
+               == 0)
         return withMixedFault(std::move(reply), command);
     if (faults.shortReplies)
         reply.chop(1);

@@ -13,6 +13,7 @@
 
 #include <QByteArray>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <random>
@@ -92,6 +93,7 @@ private:
     int saveCount_ = 0;
     std::uint64_t replyCount_ = 0;
     std::uint64_t mixedFaultCount_ = 0;
+    std::array<std::uint64_t, 256> repliesPerCommand_{};
     std::mt19937 random_;
 };
 
