@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -128,18 +129,37 @@ TEST(RecordingDirectory, ProbeOfADirectoryNobodyCanWriteIsNo)
     EXPECT_FALSE(directoryAcceptsNewFiles(procfs));
 }
 
-// The window asks for the program's directory and the documents folder; the test program's
-// own directory is a build tree, which is writable.
+// The window asks for the program's directory and the documents folder. The test program sits
+// in its build tree, writable for whoever built it; for another user it is read-only, and the
+// recording goes to the documents folder, here in a home directory of the test's own.
 class DirectoryForm : public TestForm {
 public:
     using TestForm::recordingDirectory;
 };
 
-TEST(RecordingDirectory, WindowRecordsBesideAProgramInAWritableDirectory)
+TEST(RecordingDirectory, WindowChoosesBetweenTheProgramsDirectoryAndDocuments)
 {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const bool hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        if (hadConfig)
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    });
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    const QString program = QCoreApplication::applicationDirPath();
+    const QString documents = home.filePath(QStringLiteral("Documents"));
+
     DirectoryForm form;
-    ASSERT_TRUE(directoryAcceptsNewFiles(QCoreApplication::applicationDirPath()));
-    EXPECT_EQ(form.recordingDirectory(), QCoreApplication::applicationDirPath());
+    const QString chosen = form.recordingDirectory();
+    EXPECT_EQ(chosen, directoryAcceptsNewFiles(program) ? program : documents);
+    EXPECT_TRUE(QFileInfo(chosen).isDir());
 }
 
 } // namespace
