@@ -261,7 +261,8 @@ public:
             return usageError(context_, QStringLiteral("--record needs a file or a directory"), hint);
 
         if (name == QLatin1String("ports")) {
-            return runPorts(choice.path.isEmpty() ? context_.listPorts() : serial::extraPortEntries(choice.path),
+            return runPorts(choice.path.isEmpty() ? context_.listPorts()
+                                                  : QList<serial::PortEntry>{namedPortEntry(choice.path)},
                             format, context_);
         }
 

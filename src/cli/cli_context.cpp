@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli_context.h"
 
-#include "qt_serial_port.h"
-
 #include <cstdio>
 #include <unistd.h>
 
@@ -17,7 +15,6 @@ Context standardContext(std::function<bool()> stopRequested)
     context.err = &err;
     context.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
     context.stopRequested = std::move(stopRequested);
-    context.makePort = [] { return std::make_unique<serial::QtSerialPort>(); };
     return context;
 }
 

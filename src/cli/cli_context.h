@@ -6,6 +6,7 @@
 // pass their own streams and ports.
 
 #include "port_lister.h"
+#include "qt_serial_port.h"
 #include "serial_port.h"
 
 #include <QList>
@@ -30,12 +31,15 @@ struct Context {
     // True once the user asked the program to end (Ctrl+C, SIGTERM).
     std::function<bool()> stopRequested = [] { return false; };
     // A new, closed port.
-    std::function<std::unique_ptr<serial::SerialPort>()> makePort;
+    std::function<std::unique_ptr<serial::SerialPort>()> makePort = [] {
+        return std::make_unique<serial::QtSerialPort>();
+    };
     // The ports the search walks when no --port is given.
     std::function<QList<serial::PortEntry>()> listPorts = [] { return serial::listPorts(); };
 };
 
-// The context of the real program: standard output and error, QtSerialPort, the system's ports.
+// The context of the real program: standard output and error, whether standard error is a
+// terminal, and the stop request.
 // The streams live as long as the program.
 Context standardContext(std::function<bool()> stopRequested);
 

@@ -6,6 +6,7 @@
 #include "port_search.h"
 #include "quarn_konstante.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
@@ -25,10 +26,15 @@ std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port)
     return quarn::parseIdentification(reply, quarn::StartupResolution);
 }
 
+serial::PortEntry namedPortEntry(const QString &path)
+{
+    return {path, path, QFileInfo(path).fileName().left(serial::kDeviceNameLength)};
+}
+
 std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &context)
 {
     const QList<serial::PortEntry> ports =
-        choice.path.isEmpty() ? context.listPorts() : serial::extraPortEntries(choice.path);
+        choice.path.isEmpty() ? context.listPorts() : QList<serial::PortEntry>{namedPortEntry(choice.path)};
     if (ports.isEmpty()) {
         writeMessage(context, QStringLiteral("no serial ports found (name one with --port or "
                                              "QUARN_EXTRA_PORTS)"));

@@ -33,6 +33,9 @@ struct EncoderLink {
     quarn::EncoderIdentity identity;
 };
 
+// The entry of a port named on the command line: the path as it is (by-path names hold colons).
+serial::PortEntry namedPortEntry(const QString &path);
+
 // The search of the window on the chosen ports and rates; the first encoder that identifies
 // itself is kept with its port open.
 std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &context);

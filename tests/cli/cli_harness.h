@@ -48,6 +48,10 @@ class CliHarness {
 public:
     // The ports a search without --port walks.
     QList<serial::PortEntry> ports;
+    // The ports handed to the sub-commands: real ones unless a test scripts its own.
+    std::function<std::unique_ptr<serial::SerialPort>()> makePort = [] {
+        return std::make_unique<serial::QtSerialPort>();
+    };
     // Asked after each reading and in every pause; `out` holds the output so far.
     std::function<bool(const QString &out)> stopWhen = [](const QString &) { return false; };
 
@@ -63,7 +67,7 @@ public:
             out.flush();
             return stopWhen(result.out);
         };
-        context.makePort = [] { return std::make_unique<serial::QtSerialPort>(); };
+        context.makePort = makePort;
         context.listPorts = [this] { return ports; };
         result.exitCode = cli::runCli(QStringList{QStringLiteral("trevisor-cli")} + arguments, context);
         out.flush();

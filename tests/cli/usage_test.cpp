@@ -6,6 +6,8 @@
 
 #include "simulated_encoder.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -82,6 +84,21 @@ TEST(UsageTest, OptionsMayStandBeforeOrAfterTheCommand)
     EXPECT_EQ(before.exitCode, 0) << before.err.toStdString();
     ASSERT_EQ(before.jsonLines().size(), 1);
     EXPECT_EQ(before.jsonLines().first()[u"port"].toString(), encoder.portPath());
+}
+
+TEST(UsageTest, APortPathWithColonsIsOnePort)
+{
+    // Linux names adapters by their USB path, colons included.
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    sim::SimulatedEncoder encoder;
+    const QString link = directory.filePath(QStringLiteral("pci-0000:00:14.0-usb-0:1:1.0-port0"));
+    ASSERT_TRUE(encoder.setLinkPath(link));
+    CliHarness cli;
+    const CliResult result = cli.run(QStringList{QStringLiteral("identify"), QStringLiteral("--json")} + portOf(link));
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    ASSERT_EQ(result.jsonLines().size(), 1);
+    EXPECT_EQ(result.jsonLines().first()[u"port"].toString(), link);
 }
 
 TEST(UsageTest, WithoutPortTheSearchWalksThePortsAndRatesInTheWindowsOrder)
