@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -47,6 +48,7 @@ public:
     bool open(const QString &path) override { return port_.open(path); }
     bool isOpen() const override { return port_.isOpen(); }
     bool configure(qint32 baudRate) override { return port_.configure(baudRate); }
+    qint32 baudRate() const override { return port_.baudRate(); }
     void purge() override { port_.purge(); }
     bool writeByte(char byte) override
     {
@@ -111,6 +113,24 @@ protected:
     }
 };
 
+// Counts the paint events each widget receives, to show what a poll step repaints.
+class PaintCounter : public QObject {
+public:
+    std::map<QString, long> counts;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            const QString name = watched->objectName().isEmpty()
+                                     ? QString::fromLatin1(watched->metaObject()->className())
+                                     : watched->objectName();
+            ++counts[name];
+        }
+        return false;
+    }
+};
+
 void runEventLoopFor(int ms)
 {
     QEventLoop loop;
@@ -144,6 +164,9 @@ int main(int argc, char **argv)
     parser.addOption(intervalOption);
     parser.addOption(speedOption);
     parser.addOption(hiddenOption);
+    const QCommandLineOption paintsOption(QStringLiteral("paints"),
+                                          QStringLiteral("Also list the paint events per widget while polling."));
+    parser.addOption(paintsOption);
     parser.process(app);
     bool secondsOk = false;
     const int seconds = parser.value(secondsOption).toInt(&secondsOk);
@@ -203,9 +226,13 @@ int main(int argc, char **argv)
     const double threadStart = bench::threadCpuSeconds();
     QElapsedTimer wall;
     wall.start();
+    PaintCounter paints;
+    if (parser.isSet(paintsOption))
+        app.installEventFilter(&paints);
     readEncoder->setChecked(true);
     runEventLoopFor(seconds * 1000);
     readEncoder->setChecked(false);
+    app.removeEventFilter(&paints);
     const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     const double processSeconds = bench::processCpuSeconds() - processStart;
     const double threadSeconds = bench::threadCpuSeconds() - threadStart;
@@ -239,5 +266,10 @@ int main(int argc, char **argv)
                 bench::percentile(beyondLine, 0.5));
     std::printf("  angle shown at the end: %s\n",
                 qPrintable(form.findChild<QLabel *>(QStringLiteral("pnlAbsPosDeg"))->text()));
+    if (!paints.counts.empty()) {
+        std::printf("  paint events per second while polling:\n");
+        for (const auto &[name, count] : paints.counts)
+            std::printf("    %-28s %7.1f\n", qPrintable(name), static_cast<double>(count) / wallSeconds);
+    }
     return 0;
 }

@@ -8,6 +8,12 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #endif
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 namespace serial {
 
@@ -15,7 +21,7 @@ bool QtSerialPort::open(const QString &path)
 {
     if (port_.isOpen())
         port_.close();
-    port_.clearError();
+    clearErrorIfSet();
     port_.setPortName(path);
     if (!port_.open(QIODevice::ReadWrite)) {
         noteFailure();
@@ -47,7 +53,7 @@ bool QtSerialPort::isOpen() const
 
 bool QtSerialPort::configure(qint32 baudRate)
 {
-    port_.clearError();
+    clearErrorIfSet();
     const bool ok = port_.setBaudRate(baudRate) && port_.setDataBits(QSerialPort::Data8)
                     && port_.setParity(QSerialPort::NoParity)
                     && port_.setStopBits(QSerialPort::OneStop);
@@ -66,27 +72,124 @@ void QtSerialPort::purge()
     // Output first, then input; clear() drops QSerialPort's own buffers as well as the driver's.
     port_.clear(QSerialPort::Output);
     port_.clear(QSerialPort::Input);
-    port_.clearError();
+    clearErrorIfSet();
 }
 
 bool QtSerialPort::writeByte(char byte)
 {
     if (!port_.isOpen())
         return false;
+#ifdef Q_OS_UNIX
+    // Straight to the driver: QSerialPort would buffer the byte, arm a write notifier in the
+    // event loop and poll before writing it, several system calls for every poll step.
+    const int fd = static_cast<int>(port_.handle());
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const ssize_t written = ::write(fd, &byte, 1);
+        if (written == 1)
+            return true;
+        const int error = written < 0 ? errno : EAGAIN;
+        if (error == EINTR)
+            continue;
+        if (error != EAGAIN && error != EWOULDBLOCK) {
+            // A pulled adapter or a closed pseudo-terminal shows up here.
+            errorText_ = qt_error_string(error);
+            return false;
+        }
+        // The driver's buffer is full: wait for room, and give a line that stalls up after
+        // the bound.
+        const qint64 left = kWriteTimeoutMs - clock.elapsed();
+        pollfd room{fd, POLLOUT, 0};
+        if (left <= 0 || ::poll(&room, 1, static_cast<int>(left)) == 0) {
+            errorText_ = QStringLiteral("The line did not take the byte within %1 ms").arg(kWriteTimeoutMs);
+            return false;
+        }
+    }
+#else
     // A failed earlier operation leaves its error behind; only this write's outcome counts.
-    port_.clearError();
+    clearErrorIfSet();
     if (port_.write(&byte, 1) != 1) {
         noteFailure();
         return false;
     }
-    // write() only buffers: the byte has left once the driver took it. A pulled adapter or a
-    // closed pseudo-terminal shows up here, and a line that stalls is given up after the bound.
+    // write() only buffers: the byte has left once the driver took it. A pulled adapter shows
+    // up here, and a line that stalls is given up after the bound.
     if (!port_.waitForBytesWritten(kWriteTimeoutMs) || port_.error() != QSerialPort::NoError) {
         noteFailure();
         return false;
     }
     return true;
+#endif
 }
+
+#ifdef Q_OS_UNIX
+
+// On Unix the read side also goes to the driver directly. Bytes QSerialPort's own notifier
+// took in while the event loop ran come first, then what the driver holds.
+
+qint64 QtSerialPort::bytesWaiting()
+{
+    if (!port_.isOpen())
+        return 0;
+    int queued = 0;
+    if (::ioctl(static_cast<int>(port_.handle()), FIONREAD, &queued) != 0)
+        queued = 0;
+    return port_.bytesAvailable() + queued;
+}
+
+bool QtSerialPort::waitForInput(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const qint64 rest = timeoutMs - clock.elapsed();
+        if (rest <= 0)
+            return false;
+        if (!port_.isOpen()) {
+            QThread::msleep(static_cast<unsigned long>(rest));
+            return false;
+        }
+        if (port_.bytesAvailable() > 0)
+            return true;
+        pollfd input{static_cast<int>(port_.handle()), POLLIN, 0};
+        const int ready = ::poll(&input, 1, static_cast<int>(rest));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        // A hang-up also reports input (the read would fail): only bytes that wait count.
+        const bool hungUp = (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        if (ready > 0 && (input.revents & POLLIN) != 0 && (!hungUp || bytesWaiting() > 0))
+            return true;
+        // A port in error (a vanished device) returns from the wait at once: sleep out the rest
+        // instead of letting the caller spin.
+        if (ready != 0) {
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left > 0)
+                QThread::msleep(static_cast<unsigned long>(left));
+            return false;
+        }
+    }
+}
+
+QByteArray QtSerialPort::read(qint64 maxBytes)
+{
+    if (!port_.isOpen() || maxBytes <= 0)
+        return {};
+    QByteArray bytes = port_.read(maxBytes);
+    const qint64 wanted = maxBytes - bytes.size();
+    if (wanted <= 0)
+        return bytes;
+    const qsizetype had = bytes.size();
+    bytes.resize(had + wanted);
+    ssize_t got = 0;
+    do {
+        got = ::read(static_cast<int>(port_.handle()), bytes.data() + had, static_cast<size_t>(wanted));
+    } while (got < 0 && errno == EINTR);
+    bytes.resize(had + (got > 0 ? got : 0));
+    return bytes;
+}
+
+#else
 
 qint64 QtSerialPort::bytesWaiting()
 {
@@ -94,9 +197,9 @@ qint64 QtSerialPort::bytesWaiting()
         return 0;
     // QSerialPort learns of input only from its notifier or inside a wait; a wait of 0 ms moves
     // what the driver already holds into its buffer without running an event loop.
-    port_.clearError();
+    clearErrorIfSet();
     port_.waitForReadyRead(0);
-    port_.clearError();
+    clearErrorIfSet();
     return port_.bytesAvailable();
 }
 
@@ -112,14 +215,14 @@ bool QtSerialPort::waitForInput(int timeoutMs)
             QThread::msleep(static_cast<unsigned long>(rest));
             return false;
         }
-        port_.clearError();
+        clearErrorIfSet();
         if (port_.waitForReadyRead(static_cast<int>(rest)) || port_.bytesAvailable() > 0) {
-            port_.clearError();
+            clearErrorIfSet();
             return true;
         }
         const bool broken = port_.error() != QSerialPort::NoError
                             && port_.error() != QSerialPort::TimeoutError;
-        port_.clearError();
+        clearErrorIfSet();
         // A port in error (a vanished device) returns from the wait at once: sleep out the rest
         // instead of letting the caller spin. Any other early return is retried after a pause.
         if (broken) {
@@ -139,6 +242,8 @@ QByteArray QtSerialPort::read(qint64 maxBytes)
     return port_.read(maxBytes);
 }
 
+#endif
+
 void QtSerialPort::close()
 {
     if (port_.isOpen())
@@ -148,6 +253,13 @@ void QtSerialPort::close()
 QString QtSerialPort::errorText() const
 {
     return errorText_;
+}
+
+void QtSerialPort::clearErrorIfSet()
+{
+    // Clearing always re-translates the error text and emits a signal; most calls find none.
+    if (port_.error() != QSerialPort::NoError)
+        port_.clearError();
 }
 
 void QtSerialPort::noteFailure()

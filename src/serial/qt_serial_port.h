@@ -31,6 +31,7 @@ public:
 
 private:
     void noteFailure();
+    void clearErrorIfSet();
     // Asks the driver to pass input on at once; silently ignored where refused.
     void requestLowLatency();
 

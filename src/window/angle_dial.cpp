@@ -5,6 +5,7 @@
 
 #include "dial_geometry.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
@@ -18,10 +19,16 @@ QPoint toPoint(const quarn::DialPoint &point)
 
 } // namespace
 
-AngleDial::AngleDial(QWidget *parent) : QWidget(parent) {}
+AngleDial::AngleDial(QWidget *parent) : QWidget(parent)
+{
+    // Every pixel is painted here, so nothing beneath has to be repainted with the pointer.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void AngleDial::setAngle(float degrees)
 {
+    if (degrees == m_angle)
+        return;
     m_angle = degrees;
     update();
 }
@@ -31,10 +38,24 @@ void AngleDial::paintEvent(QPaintEvent *)
     PaintBoxKotPaint();
 }
 
-void AngleDial::PaintBoxKotPaint()
+void AngleDial::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange
+        || event->type() == QEvent::StyleChange)
+        m_face = QPixmap();
+    QWidget::changeEvent(event);
+}
+
+void AngleDial::resizeEvent(QResizeEvent *event)
+{
+    m_face = QPixmap();
+    QWidget::resizeEvent(event);
+}
+
+void AngleDial::drawFace(QPainter &painter) const
 {
     const quarn::DialGeometry dial = quarn::dialGeometry(width(), m_angle);
-    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
 
     painter.setPen(QPen(colourFromNumber(colour::Black), 1, Qt::SolidLine));
     painter.setBrush(Qt::NoBrush);
@@ -48,7 +69,21 @@ void AngleDial::PaintBoxKotPaint()
     const int ascent = QFontMetrics(font()).ascent();
     for (const quarn::DialLabel &label : dial.labels)
         painter.drawText(QPoint(label.topLeft.x, label.topLeft.y + ascent), label.text);
+}
 
+void AngleDial::PaintBoxKotPaint()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (m_face.isNull() || m_face.size() != size() * ratio) {
+        m_face = QPixmap(size() * ratio);
+        m_face.setDevicePixelRatio(ratio);
+        QPainter facePainter(&m_face);
+        drawFace(facePainter);
+    }
+
+    const quarn::DialGeometry dial = quarn::dialGeometry(width(), m_angle);
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_face);
     painter.setPen(QPen(colourFromNumber(colour::Blue), 2, Qt::SolidLine));
     painter.drawLine(toPoint(dial.pointerFrom), toPoint(dial.pointerTo));
 }

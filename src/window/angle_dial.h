@@ -2,8 +2,9 @@
 #pragma once
 
 // The angle dial of the single-turn position (`PaintBoxKot`): a circle, the four angle labels
-// and a blue pointer. Its background is whatever lies beneath it.
+// and a blue pointer, on the window's background colour.
 
+#include <QPixmap>
 #include <QWidget>
 
 class AngleDial : public QWidget {
@@ -17,10 +18,17 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     // Draws the dial for the current angle.
     void PaintBoxKotPaint();
+    // The background, circle and labels, which change only with the size, font or palette.
+    void drawFace(QPainter &painter) const;
 
     float m_angle = 0.0F;
+    // The face drawn once and copied at every repaint: the dial repaints at every poll step,
+    // and only its pointer moves.
+    QPixmap m_face;
 };

@@ -25,7 +25,8 @@ inline constexpr quint32 Blue = 16711680;
 QColor colourFromNumber(quint32 value);
 quint32 colourNumber(const QColor &colour);
 
-// A lamp's colour is the background of a panel (or any widget that fills its background).
+// A lamp's colour is the background of a panel (or any widget that fills its background),
+// the same in every colour group.
 void setLampColour(QWidget *widget, quint32 value);
 quint32 lampColour(const QWidget *widget);
 

@@ -3,6 +3,7 @@
 #include "main_form.h"
 
 #include "artwork.h"
+#include "paint_pacer.h"
 #include "spin_value.h"
 #include "ui_main_form.h"
 #include "wait_ms.h"
@@ -20,6 +21,9 @@ namespace {
 // Where no window manager draws a frame, the layout's own proportions: a client area of
 // 1294 × 571 in an outer 1302 × 600.
 constexpr QSize FramelessExtent(8, 29);
+
+// The shortest time between two repaints of the window.
+constexpr int FrameIntervalMs = 33;
 
 constexpr Qt::KeyboardModifiers ShortcutModifiers =
     Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
@@ -54,6 +58,9 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
     connect(ui->seDelay, &QSpinBox::valueChanged, this, &TMainForm::seDelayChange);
     connect(ui->cbShranjujMeritveDebug, &QCheckBox::toggled, this,
             &TMainForm::cbShranjujMeritveDebugClick);
+
+    // About thirty frames a second: polling changes the readouts up to a hundred times.
+    new PaintPacer(this, FrameIntervalMs);
 
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);

@@ -102,6 +102,24 @@ TEST_F(QtSerialPortOnPty, TransactionRoundTripDropsStaleInput)
     EXPECT_EQ(reply, QByteArrayLiteral("\x01\x02\x03\x04\x05"));
 }
 
+TEST_F(QtSerialPortOnPty, ALineThatStopsTakingBytesFailsTheWriteAfterTheBound)
+{
+    // Nobody reads the far end: the driver's buffer fills, and the write that finds no room is
+    // given up after the bound instead of blocking the window.
+    QElapsedTimer clock;
+    bool written = true;
+    int count = 0;
+    for (; written && count < 1000000; ++count) {
+        clock.restart();
+        written = port_.writeByte('x');
+    }
+    ASSERT_FALSE(written);
+    EXPECT_GT(count, 1);
+    EXPECT_GE(clock.elapsed(), QtSerialPort::kWriteTimeoutMs - 5);
+    EXPECT_LT(clock.elapsed(), QtSerialPort::kWriteTimeoutMs + 400);
+    EXPECT_FALSE(port_.errorText().isEmpty());
+}
+
 TEST_F(QtSerialPortOnPty, AFarEndThatGoesAwayNeverHangs)
 {
     pty_.closeMaster();

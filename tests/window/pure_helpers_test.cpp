@@ -57,7 +57,14 @@ TEST(ColourNumbers, LampColourRoundTripsAndToggles)
     setLampColour(&lamp, lampColour(&lamp) ^ colour::Green);
     EXPECT_EQ(lampColour(&lamp), 47872u);
     // A disabled lamp shows the same colour.
-    EXPECT_EQ(colourNumber(lamp.palette().color(QPalette::Disabled, QPalette::Window)), 47872u);
+    EXPECT_EQ(colourNumber(lamp.palette().color(QPalette::Disabled, lamp.backgroundRole())), 47872u);
+    // Blinking back and forth, and on to a third colour, always shows the colour last set.
+    for (const quint32 next : {17408u, 47872u, 17408u, colour::Red, 47872u}) {
+        SCOPED_TRACE(next);
+        setLampColour(&lamp, next);
+        EXPECT_EQ(lampColour(&lamp), next);
+        EXPECT_EQ(lamp.palette().color(QPalette::Active, lamp.backgroundRole()), colourFromNumber(next));
+    }
 }
 
 } // namespace
