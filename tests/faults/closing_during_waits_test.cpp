@@ -150,7 +150,7 @@ TEST_P(ClosingDuringWaitTest, EndsTheProgramAndNothingRunsOnAfterTheClose)
     ASSERT_GE(closedAtMs, 0) << "the wait was never reached";
     EXPECT_EQ(exitCode, 0) << "the program did not end when its window closed";
     EXPECT_GE(endedAfterCloseMs, 0);
-    EXPECT_LT(endedAfterCloseMs, 1000);
+    EXPECT_LT(endedAfterCloseMs, 2000);
 
     // Whatever was in flight at the close has reached the encoder by now.
     QThread::msleep(50);
