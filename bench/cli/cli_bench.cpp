@@ -7,7 +7,8 @@
 // performs the same transaction steps on the driver (purge, the byte, the pause, the wait for
 // the 6-byte reply) with no decoding and no output. Figures: readings per second of each, the
 // companion's share of the bare loop's rate (goal: at least 90 %), and the processor time of
-// this thread per reading.
+// this thread per reading; first as whole runs, then in short alternating rounds, which both
+// meet under the same load of a busy machine.
 
 #include "bench_support.h"
 
@@ -25,6 +26,7 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -115,8 +117,13 @@ int main(int argc, char **argv)
     const QCommandLineOption countOption(QStringLiteral("count"), QStringLiteral("Readings per run (default 5000)."),
                                          QStringLiteral("n"), QStringLiteral("5000"));
     parser.addOption(countOption);
+    const QCommandLineOption roundsOption(QStringLiteral("rounds"),
+                                          QStringLiteral("Alternating rounds of the second comparison (default 10)."),
+                                          QStringLiteral("n"), QStringLiteral("10"));
+    parser.addOption(roundsOption);
     parser.process(app);
-    const qint64 count = parser.value(countOption).toLongLong();
+    const qint64 count = std::max<qint64>(1, parser.value(countOption).toLongLong());
+    const int rounds = std::max(1, parser.value(roundsOption).toInt());
 
     sim::EncoderConfig config;
     config.baudRate = BaudRate;
@@ -124,15 +131,18 @@ int main(int argc, char **argv)
     sim::SimulatedEncoder encoder(config);
     const QString path = encoder.portPath();
 
-    const QStringList poll{QStringLiteral("poll"),    QStringLiteral("--interval"), QStringLiteral("0"),
-                           QStringLiteral("--count"), QString::number(count),        QStringLiteral("--command"),
+    const auto pollArguments = [&path](qint64 readings) {
+        return QStringList{QStringLiteral("poll"),    QStringLiteral("--interval"), QStringLiteral("0"),
+                           QStringLiteral("--count"), QString::number(readings),    QStringLiteral("--command"),
                            QStringLiteral("1"),       QStringLiteral("--port"),     path,
                            QStringLiteral("--baud"),  QString::number(BaudRate)};
+    };
+    const QStringList poll = pollArguments(count);
     std::printf("simulated encoder at %d baud on %s, %lld readings per run\n", BaudRate, qPrintable(path),
                 static_cast<long long>(count));
     std::printf("command: trevisor-cli %s\n\n", qPrintable(poll.join(u' ')));
 
-    // Bare loop before and after, so that a drift of the machine's load shows.
+    // Whole runs: the bare loop before and after, so that a drift of the machine's load shows.
     const Figures bareBefore = bareLoop(path, count);
     print("bare loop", bareBefore);
     const Figures text = companion(poll, count);
@@ -141,11 +151,29 @@ int main(int argc, char **argv)
     print("companion, --json to /dev/null", json);
     const Figures bareAfter = bareLoop(path, count);
     print("bare loop again", bareAfter);
-
     const double bare = (bareBefore.perSecond() + bareAfter.perSecond()) / 2.0;
     if (bare > 0.0) {
-        std::printf("\ncompanion / bare loop: text %.1f %%, json %.1f %% (goal: at least 90 %%)\n",
+        std::printf("companion / bare loop: text %.1f %%, json %.1f %% (goal: at least 90 %%)\n\n",
                     100.0 * text.perSecond() / bare, 100.0 * json.perSecond() / bare);
     }
+
+    // The same readings in short alternating rounds, so that both meet the same load.
+    const qint64 perRound = std::max<qint64>(1, count / rounds);
+    Figures bareTotal;
+    Figures textTotal;
+    const auto add = [](Figures &total, const Figures &part) {
+        total.seconds += part.seconds;
+        total.cpuSeconds += part.cpuSeconds;
+        total.readings += part.readings;
+    };
+    for (int round = 0; round < rounds; ++round) {
+        add(bareTotal, bareLoop(path, perRound));
+        add(textTotal, companion(pollArguments(perRound), perRound));
+    }
+    std::printf("%d alternating rounds of %lld readings:\n", rounds, static_cast<long long>(perRound));
+    print("bare loop", bareTotal);
+    print("companion, text to /dev/null", textTotal);
+    if (bareTotal.perSecond() > 0.0)
+        std::printf("companion / bare loop: %.1f %%\n", 100.0 * textTotal.perSecond() / bareTotal.perSecond());
     return 0;
 }
