@@ -69,9 +69,9 @@ qint32 QtSerialPort::baudRate() const
 
 void QtSerialPort::purge()
 {
-    // Output first, then input; clear() drops QSerialPort's own buffers as well as the driver's.
-    port_.clear(QSerialPort::Output);
-    port_.clear(QSerialPort::Input);
+    // Both directions in one call; clear() drops QSerialPort's own buffers as well as the
+    // driver's.
+    port_.clear(QSerialPort::AllDirections);
     clearErrorIfSet();
 }
 

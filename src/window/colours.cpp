@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "colours.h"
 
+#include "lamp_panel.h"
+
 #include <QApplication>
 #include <QPalette>
 #include <QWidget>
@@ -18,52 +20,25 @@ quint32 colourNumber(const QColor &colour)
            | (static_cast<quint32>(qBlue(rgb)) << 16);
 }
 
-namespace {
-
-// A lamp keeps its last two colours in two palette roles and shows one of them as its
-// background. The communication lamp blinks at every poll step: switching the shown role only
-// repaints, while a palette change also sends change events through the widget.
-constexpr QPalette::ColorRole LampRoles[2] = {QPalette::Window, QPalette::AlternateBase};
-
-QPalette::ColorRole otherLampRole(QPalette::ColorRole shown)
-{
-    return shown == LampRoles[0] ? LampRoles[1] : LampRoles[0];
-}
-
-// Whether `role` holds `colour` in every colour group, as a lamp colour set earlier does.
-bool holdsEverywhere(const QPalette &palette, QPalette::ColorRole role, const QColor &colour)
-{
-    return palette.color(QPalette::Active, role) == colour
-           && palette.color(QPalette::Inactive, role) == colour
-           && palette.color(QPalette::Disabled, role) == colour;
-}
-
-} // namespace
-
 void setLampColour(QWidget *widget, quint32 value)
 {
-    const QColor colour = colourFromNumber(value);
-    const QPalette::ColorRole shown = widget->backgroundRole();
-    const QPalette::ColorRole other = otherLampRole(shown);
-    if (widget->autoFillBackground() && (shown == LampRoles[0] || shown == LampRoles[1])) {
-        if (holdsEverywhere(widget->palette(), shown, colour))
-            return;
-        if (holdsEverywhere(widget->palette(), other, colour)) {
-            widget->setBackgroundRole(other);
-            return;
-        }
+    if (auto *lamp = qobject_cast<LampPanel *>(widget)) {
+        lamp->setColour(colourFromNumber(value));
+        return;
     }
     QPalette palette = widget->palette();
     // Every colour group, so a disabled or inactive window shows the same state.
-    palette.setColor(other, colour);
+    palette.setColor(QPalette::Window, colourFromNumber(value));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
-    widget->setBackgroundRole(other);
+    widget->setBackgroundRole(QPalette::Window);
 }
 
 quint32 lampColour(const QWidget *widget)
 {
-    return colourNumber(widget->palette().color(QPalette::Active, widget->backgroundRole()));
+    if (const auto *lamp = qobject_cast<const LampPanel *>(widget))
+        return colourNumber(lamp->colour());
+    return colourNumber(widget->palette().color(QPalette::Active, QPalette::Window));
 }
 
 quint32 buttonFaceColour()

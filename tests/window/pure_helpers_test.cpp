@@ -2,8 +2,10 @@
 // The spin-edit reading rule and the colour numbers.
 
 #include "colours.h"
+#include "lamp_panel.h"
 #include "spin_value.h"
 
+#include <QImage>
 #include <QLabel>
 
 #include <gtest/gtest.h>
@@ -57,13 +59,28 @@ TEST(ColourNumbers, LampColourRoundTripsAndToggles)
     setLampColour(&lamp, lampColour(&lamp) ^ colour::Green);
     EXPECT_EQ(lampColour(&lamp), 47872u);
     // A disabled lamp shows the same colour.
-    EXPECT_EQ(colourNumber(lamp.palette().color(QPalette::Disabled, lamp.backgroundRole())), 47872u);
+    EXPECT_EQ(colourNumber(lamp.palette().color(QPalette::Disabled, QPalette::Window)), 47872u);
     // Blinking back and forth, and on to a third colour, always shows the colour last set.
     for (const quint32 next : {17408u, 47872u, 17408u, colour::Red, 47872u}) {
         SCOPED_TRACE(next);
         setLampColour(&lamp, next);
         EXPECT_EQ(lampColour(&lamp), next);
-        EXPECT_EQ(lamp.palette().color(QPalette::Active, lamp.backgroundRole()), colourFromNumber(next));
+        EXPECT_EQ(lamp.palette().color(QPalette::Active, QPalette::Window), colourFromNumber(next));
+    }
+}
+
+TEST(ColourNumbers, ALampPanelShowsTheColourLastSet)
+{
+    LampPanel lamp;
+    lamp.resize(12, 12);
+    for (const quint32 next : {colour::Green, colour::Red, colour::Green, colour::DarkGreen}) {
+        SCOPED_TRACE(next);
+        setLampColour(&lamp, next);
+        EXPECT_EQ(lampColour(&lamp), next);
+        QImage image(lamp.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        lamp.render(&image);
+        EXPECT_EQ(image.pixelColor(6, 6), colourFromNumber(next));
     }
 }
 
