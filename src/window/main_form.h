@@ -213,7 +213,8 @@ private:
 
     // --- Diagnostics: private (diagnostics.cpp) --------------------------------------------------
 protected:
-    // Where recordings are written: the program's directory.
+    // Where recordings are written: the program's directory when a file can be created there,
+    // otherwise the user's documents folder.
     virtual QString recordingDirectory() const;
     // A monotonic clock in milliseconds for the recording's time column and its duration.
     virtual qint64 recordingClockMs() const;
