@@ -2,8 +2,9 @@
 // The debug record with everything drawn from it: chart points, bit markers, the code label and
 // the harmonic bars.
 //
-// Input: byte 0 the code length (a signed byte, so lengths without a layout occur too); the
-// rest is the reply to "D".
+// Input: byte 0 the code length (its low four bits less 3, so lengths -3 to 12 occur: those
+// without a layout too, while the harmonics stay near the real ones); the rest is the reply
+// to "D".
 
 #include "fuzz_support.h"
 
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     using namespace quarn;
     fuzz::Input input(data, size);
-    const int codeLength = static_cast<std::int8_t>(input.byte());
+    const int codeLength = (input.byte() & 15) - 3;
     const QByteArray reply = input.rest();
     const QByteArray used = reply.left(DebugRecordLength);
 

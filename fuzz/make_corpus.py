@@ -119,14 +119,14 @@ wave8 = [round(1000 * math.cos(2 * math.pi * 8 * (i - 1) / 48)) for i in range(5
 wave6 = [round(200 * math.sin(2 * math.pi * i / 8)) for i in range(53)]
 extremes = [(-32768 if n % 2 else 32767) for n in range(53)]
 for length in range(5, 10):
-    write("fuzz_debug_record", f"length{length}", bytes([length]) + debug_record(wave8, decod_select=length))
-write("fuzz_debug_record", "cosine_length8", bytes([8]) + debug_record(wave8, decod_select=0))
-write("fuzz_debug_record", "sine_length6", bytes([6]) + debug_record(wave6, decod_select=9))
-write("fuzz_debug_record", "no_markers", bytes([9]) + debug_record(extremes, decod_select=255))
-write("fuzz_debug_record", "wrong_header", bytes([7]) + debug_record(wave6, header=b"d"))
-write("fuzz_debug_record", "surplus", bytes([5]) + debug_record(wave8) + b"\xAA\xBB")
-write("fuzz_debug_record", "short", bytes([8]) + debug_record(wave8)[:100])
-write("fuzz_debug_record", "no_layout", bytes([0xFF]) + debug_record(wave8, decod_select=0))
+    write("fuzz_debug_record", f"length{length}", bytes([length + 3]) + debug_record(wave8, decod_select=length))
+write("fuzz_debug_record", "cosine_length8", bytes([11]) + debug_record(wave8, decod_select=0))
+write("fuzz_debug_record", "sine_length6", bytes([9]) + debug_record(wave6, decod_select=9))
+write("fuzz_debug_record", "no_markers", bytes([12]) + debug_record(extremes, decod_select=255))
+write("fuzz_debug_record", "wrong_header", bytes([10]) + debug_record(wave6, header=b"d"))
+write("fuzz_debug_record", "surplus", bytes([8]) + debug_record(wave8) + b"\xAA\xBB")
+write("fuzz_debug_record", "short", bytes([11]) + debug_record(wave8)[:100])
+write("fuzz_debug_record", "no_layout", bytes([0x0F]) + debug_record(wave8, decod_select=0))
 
 # Recording ------------------------------------------------------------------------------------
 

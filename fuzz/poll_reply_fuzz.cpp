@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Poll replies for every command index and both turn types, decoded the way the poll step does:
-// echo line, hexadecimal text, position word, the command's own quantity, readouts, lamps, dial.
+// Poll replies for every command index and both turn types, decoded the way the poll step does
+// (echo line, hexadecimal text, position word, the command's own quantity, readouts, lamps, dial)
+// and the way the command-line companion does (the whole reply at once).
 //
 // Input: byte 0 the command index (as a signed byte, so indexes outside 1 to 7 occur too),
 // byte 1 the turn type (bit 0), resolution (bits 1-3) and code length (bits 4-6), byte 2 the
@@ -12,6 +13,7 @@
 #include "identification.h"
 #include "part_number.h"
 #include "poll_decoding.h"
+#include "poll_reading.h"
 #include "quarn_konstante.h"
 #include "status_bits.h"
 
@@ -147,6 +149,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     default:
         break;
     }
+
+    // The whole-reply decoder agrees with the steps above and fills only its command's quantity.
+    EncoderIdentity identity;
+    identity.multiturn = multiturn;
+    identity.resolution = resolution;
+    identity.singleTurnMask = mask;
+    identity.airGapK = airGap.k;
+    identity.airGapN = airGap.n;
+    const PollReading reading = decodePollReading(reply, requestedIndex, identity);
+    FUZZ_CHECK(reading.index == index && reading.command == command);
+    FUZZ_CHECK(reading.position.raw == word.raw && reading.position.error == word.error
+               && reading.position.singleTurn == word.singleTurn && reading.position.multiTurn == word.multiTurn
+               && reading.position.complete == word.complete);
+    FUZZ_CHECK(reading.status == (index == 3 ? decodeStatusWord(reply, payload) : std::nullopt));
+    FUZZ_CHECK(reading.persistentStatus == (index == 4 ? decodeStatusWord(reply, payload) : std::nullopt));
+    FUZZ_CHECK(reading.speed == (index == 5 ? decodeSpeed(reply, payload) : std::nullopt));
+    FUZZ_CHECK(reading.temperature == (index == 6 ? decodeTemperature(reply, payload) : std::nullopt));
+    FUZZ_CHECK(reading.signalLevel == (index == 7 ? decodeSignalLevel(reply, payload) : std::nullopt));
+    FUZZ_CHECK(reading.airGapMicrometres.has_value() == reading.signalLevel.has_value());
+    if (reading.airGapMicrometres)
+        FUZZ_CHECK(*reading.airGapMicrometres == airGapMicrometres(*reading.signalLevel, airGap.k, airGap.n));
 
     FUZZ_CHECK(anglePanelColour(word.error) == (word.error ? colour::LightRed : colour::White));
 
