@@ -23,6 +23,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -65,6 +66,11 @@ struct WaitCase {
     Wait wait;
     const char *name;
 };
+
+void PrintTo(const WaitCase &waitCase, std::ostream *out)
+{
+    *out << waitCase.name;
+}
 
 class ClosingDuringWaitTest : public ::testing::TestWithParam<WaitCase> {
 protected:

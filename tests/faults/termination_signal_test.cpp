@@ -12,6 +12,7 @@
 
 #include <array>
 #include <csignal>
+#include <ostream>
 
 #include <signal.h>
 
@@ -21,6 +22,11 @@ struct SignalCase {
     int signal;
     const char *name;
 };
+
+void PrintTo(const SignalCase &signalCase, std::ostream *out)
+{
+    *out << signalCase.name;
+}
 
 class TerminationSignalTest : public ::testing::TestWithParam<SignalCase> {};
 
