@@ -56,8 +56,24 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
         unopened.append(ports.at(portIndex).path + QStringLiteral(": ") + errorText);
     };
     hooks.shouldStop = [&context] { return context.stopRequested(); };
+    // On a terminal the search shows where it stands: a port that never answers costs 2 s.
+    bool searchShown = false;
+    if (context.errIsTerminal) {
+        hooks.rateSelected = [&](int portIndex, int rateIndex) {
+            const qint32 rate = serial::baudRateForIndex(rateIndex);
+            if (choice.baudRate != 0 && rate != choice.baudRate)
+                return;
+            *context.err << "\r\033[Ksearching " << ports.at(portIndex).path << " at " << rate << " baud";
+            context.err->flush();
+            searchShown = true;
+        };
+    }
 
     serial::PortSearchResult result = serial::searchPorts(ports, hooks);
+    if (searchShown) {
+        *context.err << "\r\033[K";
+        context.err->flush();
+    }
     if (result.outcome == serial::PortSearchOutcome::Found) {
         EncoderLink link;
         link.port = std::move(result.port);

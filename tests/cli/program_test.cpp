@@ -6,6 +6,9 @@
 
 #include "simulated_encoder.h"
 
+#include "quarn_konstante.h"
+
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -133,6 +136,33 @@ TEST(ProgramTest, AStopRequestEndsPollAndDebugAfterTheCurrentReading)
         for (const QJsonObject &object : result.jsonLines())
             EXPECT_FALSE(object.isEmpty());
     }
+}
+
+TEST(ProgramTest, AStopRequestDuringTheSelfCalibrationWaitEndsItWithoutAReport)
+{
+    sim::EncoderConfig config;
+    config.selfCalibration.durationMs.reset(); // never ends by itself
+    sim::SimulatedEncoder encoder(config);
+    CliHarness cli;
+    QElapsedTimer clock;
+    clock.start();
+    cli.stopWhen = [&clock](const QString &) { return clock.elapsed() > 1200; };
+    const CliResult result = cli.run(QStringList{QStringLiteral("selfcal")} + portOf(encoder.portPath()));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_TRUE(result.errLines().last().contains(QStringLiteral("interrupted"))) << result.err.toStdString();
+    // The run was started and then left: after "A" only the wait's status requests went out.
+    const std::vector<sim::LogEntry> log = encoder.log();
+    std::size_t started = log.size();
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (log[i].bytes == quarn::selfCalStartRequest())
+            started = i;
+    }
+    ASSERT_LT(started, log.size());
+    EXPECT_GE(log.size() - started - 1, 3u);
+    for (std::size_t i = started + 1; i < log.size(); ++i)
+        EXPECT_EQ(log[i].bytes, "i");
 }
 
 TEST(ProgramTest, AnEncoderVanishingMidPollEndsWithExitCodeOneAndCompleteLines)
