@@ -308,6 +308,8 @@ int Soak::run()
     std::printf("\nreadouts: %lld good replies checked, %lld wrong%s%s\n",
                 static_cast<long long>(figures.good), static_cast<long long>(figures.goodWrong),
                 figures.goodWrong > 0 ? ", first: " : "", qPrintable(m_window->firstWrongText()));
+    std::printf("longest poll tick (poll step and debug reading): %lld ms\n",
+                static_cast<long long>(figures.longestTickMs));
     std::printf("total %.1f min\n", static_cast<double>(total.elapsed()) / 60000.0);
 
     const bool passed = m_failures == 0 && m_replugsRecovered == m_options.replugs

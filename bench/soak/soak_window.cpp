@@ -3,7 +3,11 @@
 
 #include "port_lister.h"
 
+#include <QEvent>
 #include <QLabel>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace soak {
 
@@ -31,6 +35,19 @@ qint64 CountingFile::writeData(const char *data, qint64 length)
 SoakWindow::SoakWindow(QString portPath, QString recordingFolder)
     : m_portPath(std::move(portPath)), m_recordingFolder(std::move(recordingFolder))
 {
+    // The window connected its handler first, so this one runs when the tick is done.
+    TimerBeriEnkoder->installEventFilter(&m_tickStart);
+    connect(TimerBeriEnkoder, &QTimer::timeout, this, [this] {
+        if (m_tickClock.isValid())
+            m_figures.longestTickMs = std::max<std::int64_t>(m_figures.longestTickMs, m_tickClock.elapsed());
+    });
+}
+
+bool SoakWindow::TickStart::eventFilter(QObject *, QEvent *event)
+{
+    if (event->type() == QEvent::Timer)
+        m_clock.start();
+    return false;
 }
 
 QList<serial::PortEntry> SoakWindow::listPorts() const

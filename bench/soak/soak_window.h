@@ -8,6 +8,7 @@
 #include "main_form.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
 #include <QString>
@@ -56,6 +57,7 @@ struct ReplyFigures {
     std::int64_t recoveriesWrong = 0;
     std::int64_t reconnects = 0;    // searches that found the encoder
     std::int64_t firstIndexNotOne = 0;
+    std::int64_t longestTickMs = 0; // one poll tick: its poll step and its debug reading
 };
 
 class SoakWindow : public TMainForm {
@@ -88,6 +90,19 @@ protected:
 
 private:
     QStringList textsFor(int index) const;
+    // Starts the clock of a poll tick before the window's own handler runs.
+    class TickStart : public QObject {
+    public:
+        explicit TickStart(QElapsedTimer &clock) : m_clock(clock) {}
+
+    protected:
+        bool eventFilter(QObject *, QEvent *event) override;
+
+    private:
+        QElapsedTimer &m_clock;
+    };
+    QElapsedTimer m_tickClock;
+    TickStart m_tickStart{m_tickClock};
 
     QString m_portPath;
     QString m_recordingFolder;
