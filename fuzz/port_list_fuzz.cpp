@@ -45,16 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Every non-empty path of the list, in its order, named after its last component.
     const QString pathList = QString::fromLocal8Bit(extraPorts);
     const QList<PortEntry> entries = extraPortEntries(pathList);
-    FUZZ_CHECK(entries.size() == pathList.split(u':', Qt::SkipEmptyParts).size());
-    QStringList paths;
-    for (const PortEntry &entry : entries) {
+    const QStringList paths = pathList.split(u':', Qt::SkipEmptyParts);
+    FUZZ_CHECK(entries.size() == paths.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const PortEntry &entry = entries[i];
+        FUZZ_CHECK(entry.path == paths[i]);
         FUZZ_CHECK(!entry.path.isEmpty() && !entry.path.contains(u':'));
         FUZZ_CHECK(entry.identifier == entry.path);
         FUZZ_CHECK(entry.path.section(u'/', -1).startsWith(entry.deviceName));
         checkItem(entry.identifier, entry.deviceName, pathList.isValidUtf16());
-        paths.append(entry.path);
     }
-    FUZZ_CHECK(paths == pathList.split(u':', Qt::SkipEmptyParts));
 
     // A port the system lists, described by the registry texts.
     const PortEntry system = systemPortEntry(valueData, valueName, valueName);
