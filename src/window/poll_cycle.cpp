@@ -7,7 +7,9 @@
 #include "colours.h"
 #include "ui_main_form.h"
 
+#include "identification.h"
 #include "poll_decoding.h"
+#include "poll_reading.h"
 #include "quarn_konstante.h"
 #include "status_bits.h"
 
@@ -92,8 +94,15 @@ void TMainForm::DecodeResponse(int index)
 
     RxBufferHex = quarn::replyHex(RxBuffer);
 
-    const quarn::PositionWord word = quarn::decodePositionWord(
-        RxBuffer, index, Multiturn == 1, resolucija_bitov, Singleturn_maska, Enkoder_CPR);
+    // The turn type, resolution and air-gap coefficients of the identified encoder.
+    quarn::EncoderIdentity identity;
+    identity.multiturn = Multiturn == 1;
+    identity.resolution = {resolucija_bitov, Enkoder_CPR};
+    identity.singleTurnMask = Singleturn_maska;
+    identity.airGapK = AirGapK;
+    identity.airGapN = AirGapN;
+    const quarn::PollReading reading = quarn::decodePollReading(RxBuffer, index, identity);
+    const quarn::PositionWord &word = reading.position;
     MTST_value = word.raw;
     Encoder_Error = word.error;
     ST_value = word.singleTurn;
@@ -104,38 +113,21 @@ void TMainForm::DecodeResponse(int index)
     ui->pnlAbsPosCnt->setText(texts.counts);
     ui->pnlAbsPosMT->setText(texts.multiturn);
 
-    const int payload = word.payloadOffset;
-    switch (index) {
-    case 3:
-        if (const auto status = quarn::decodeStatusWord(RxBuffer, payload);
-            status && !ui->cbPersistentStatus->isChecked())
-            ShowStatusBits(*status);
-        break;
-    case 4:
-        if (const auto status = quarn::decodeStatusWord(RxBuffer, payload);
-            status && ui->cbPersistentStatus->isChecked())
-            ShowStatusBits(*status);
-        break;
-    case 5:
-        if (const auto speed = quarn::decodeSpeed(RxBuffer, payload))
-            ui->lblSpeed->setText(quarn::speedText(*speed, Encoder_Error, locale));
-        break;
-    case 6:
-        if (const auto celsius = quarn::decodeTemperature(RxBuffer, payload)) {
-            Temperatura = *celsius;
-            ui->lblTempAsic_C->setText(quarn::temperatureText(Temperatura));
-        }
-        break;
-    case 7:
-        if (const auto level = quarn::decodeSignalLevel(RxBuffer, payload)) {
-            ui->lblSignalLevel->setText(quarn::signalLevelText(*level));
-            SignalLevel = quarn::storedSignalLevel(*level);
-            ui->lblQuarnairGap->setText(
-                quarn::airGapText(quarn::airGapMicrometres(SignalLevel, AirGapK, AirGapN), locale));
-        }
-        break;
-    default:
-        break;
+    // "Persistent status" chooses which of the two status words reaches the lamps.
+    const std::optional<quint16> &lampWord =
+        ui->cbPersistentStatus->isChecked() ? reading.persistentStatus : reading.status;
+    if (lampWord)
+        ShowStatusBits(*lampWord);
+    if (reading.speed)
+        ui->lblSpeed->setText(quarn::speedText(*reading.speed, Encoder_Error, locale));
+    if (reading.temperature) {
+        Temperatura = *reading.temperature;
+        ui->lblTempAsic_C->setText(quarn::temperatureText(Temperatura));
+    }
+    if (reading.signalLevel) {
+        ui->lblSignalLevel->setText(quarn::signalLevelText(*reading.signalLevel));
+        SignalLevel = quarn::storedSignalLevel(*reading.signalLevel);
+        ui->lblQuarnairGap->setText(quarn::airGapText(*reading.airGapMicrometres, locale));
     }
 
     RxBuffer.clear();
