@@ -27,35 +27,56 @@ TransactionResult runTransaction(SerialPort *port, const QByteArray &request, qi
     if (!written)
         return TransactionResult::WriteFailed;
 
-    QThread::msleep(static_cast<unsigned long>(timing.pauseAfterLastMs));
+    // The reply may begin during the pause after the last byte: one wait in the driver covers
+    // the pause and the wait for the first byte, and the rest of the pause is slept out only
+    // when the reply came sooner.
+    QElapsedTimer sinceLastByte;
+    sinceLastByte.start();
+    const qint64 pauseMs = timing.pauseAfterLastMs;
+    if (expectedLength > 0)
+        port->waitForInput(static_cast<int>(pauseMs + timing.replyWindowMs + 1));
+    if (const qint64 rest = pauseMs - sinceLastByte.elapsed(); rest > 0)
+        QThread::msleep(static_cast<unsigned long>(rest));
     reply.clear();
-    QElapsedTimer clock;
-    clock.start();
+    // The reply window counts from the end of the pause.
+    const auto windowElapsed = [&] { return sinceLastByte.elapsed() - pauseMs; };
 
+    // Bytes seen waiting in the driver but left there while the rest of the reply crosses the
+    // line, so that it is read in one call.
+    qint64 seenWaiting = 0;
     for (;;) {
         const qint64 waiting = port->bytesWaiting();
-        if (waiting > 0)
-            reply.append(port->read(waiting));
-        if (reply.size() >= expectedLength)
+        if (reply.size() + waiting >= expectedLength) {
+            if (waiting > 0)
+                reply.append(port->read(waiting));
             return TransactionResult::Complete;
-        const qint64 elapsed = clock.elapsed();
-        if (elapsed > timing.replyWindowMs)
+        }
+        const qint64 elapsed = windowElapsed();
+        if (elapsed > timing.replyWindowMs) {
+            if (waiting > 0)
+                reply.append(port->read(waiting));
             return TransactionResult::Incomplete;
+        }
         // While the reply is flowing, the bytes still missing cannot cross the line faster than
-        // 10 bits each: sleep that long instead of waking for every byte. A reply that stopped
-        // coming goes back to blocking in the driver.
+        // 10 bits each: sleep that long instead of waking for every byte.
         const qint32 baud = port->baudRate();
-        if (waiting > 0 && baud > 0) {
-            const qint64 lineTimeUs = (expectedLength - reply.size()) * 10 * 1000000LL / baud;
+        if (waiting > seenWaiting && baud > 0) {
+            seenWaiting = waiting;
+            const qint64 missing = expectedLength - reply.size() - waiting;
+            const qint64 lineTimeUs = missing * 10 * 1000000LL / baud;
             const qint64 windowLeftUs = (timing.replyWindowMs - elapsed + 1) * 1000;
             QThread::usleep(static_cast<unsigned long>(std::min(lineTimeUs, windowLeftUs)));
             continue;
         }
-        // Block in the driver for the rest of the window; a reply wakes us the moment it arrives.
-        // A port that returns at once without input (one in error) gets a 1 ms pause, so the
-        // loop cannot spin.
+        // A reply that stopped coming: take what waits, so that the driver's wait below blocks
+        // until more arrives, waking the moment it does. A port that returns at once without
+        // input (one in error) gets a 1 ms pause, so the loop cannot spin.
+        if (waiting > 0) {
+            reply.append(port->read(waiting));
+            seenWaiting = 0;
+        }
         const bool arrived = port->waitForInput(static_cast<int>(timing.replyWindowMs - elapsed + 1));
-        if (!arrived && clock.elapsed() == elapsed)
+        if (!arrived && windowElapsed() == elapsed)
             QThread::msleep(1);
     }
 }
