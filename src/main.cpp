@@ -54,6 +54,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trevisor"));
     QApplication::setApplicationVersion(QStringLiteral(TREVISOR_VERSION_TEXT));
+    // Docks on Wayland match the window to its menu entry and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("trevisor"));
     // No application display name: X11 and Wayland would append it to the window's caption,
     // which already names the program (the message boxes take it from the window).
 
