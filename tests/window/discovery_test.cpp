@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -259,6 +260,8 @@ TEST(Identification, FillsTheFieldsLabelsAndFirmwareDependentControls)
         {"single-turn, firmware 8", "QX105---16S-----", 8, false, 16, QStringLiteral("Resolution: 16 bit")},
         // An unknown resolution code keeps the start-up pair of the search.
         {"unknown code", "QY1-----1AM-----", 12, true, 18, QStringLiteral("Resolution: 18 bit")},
+        // Markup in the encoder's text is shown as it stands, never interpreted.
+        {"markup in the part number", "QX105---18M<b>x-", 9, true, 18, QStringLiteral("Resolution: 18 bit")},
     };
     for (const IdentificationCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -283,6 +286,8 @@ TEST(Identification, FillsTheFieldsLabelsAndFirmwareDependentControls)
         EXPECT_EQ(form.control<QLabel>("lblEncoderInfo")->text(),
                   QStringLiteral("p/n: ") + QString::fromLatin1(c.partNumber)
                       + QStringLiteral("\ns/n: AB\u00E9CDE   ver.: 2.%1.1.4294967295").arg(c.minor));
+        const auto *info = form.control<QLabel>("lblEncoderInfo");
+        EXPECT_TRUE(info->textFormat() == Qt::PlainText || !Qt::mightBeRichText(info->text()));
         EXPECT_EQ(form.control<QLabel>("lblResolucija")->text(), c.resolutionLabel);
         EXPECT_EQ(form.control("pnlAbsPosMT")->isHidden(), !c.multiturn);
         EXPECT_EQ(form.control("btnMTzero")->isHidden(), !c.multiturn);
