@@ -69,6 +69,19 @@ qint32 QtSerialPort::baudRate() const
 
 void QtSerialPort::purge()
 {
+#ifdef Q_OS_UNIX
+    // Flushing a terminal is costly, and at nearly every poll step there is nothing to drop:
+    // flush only when input waits here or in the driver, or output has not left yet.
+    const int fd = static_cast<int>(port_.handle());
+    int queuedIn = 0;
+    int queuedOut = 0;
+    const bool known = ::ioctl(fd, FIONREAD, &queuedIn) == 0 && ::ioctl(fd, TIOCOUTQ, &queuedOut) == 0;
+    if (known && queuedIn == 0 && queuedOut == 0 && port_.bytesAvailable() == 0
+        && port_.bytesToWrite() == 0) {
+        clearErrorIfSet();
+        return;
+    }
+#endif
     // Both directions in one call; clear() drops QSerialPort's own buffers as well as the
     // driver's.
     port_.clear(QSerialPort::AllDirections);

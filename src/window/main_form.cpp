@@ -22,8 +22,8 @@ namespace {
 // 1294 × 571 in an outer 1302 × 600.
 constexpr QSize FramelessExtent(8, 29);
 
-// The shortest time between two repaints of the window.
-constexpr int FrameIntervalMs = 33;
+// The shortest time between two repaints of the window: 25 frames a second.
+constexpr int FrameIntervalMs = 40;
 
 constexpr Qt::KeyboardModifiers ShortcutModifiers =
     Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
@@ -59,7 +59,7 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
     connect(ui->cbShranjujMeritveDebug, &QCheckBox::toggled, this,
             &TMainForm::cbShranjujMeritveDebugClick);
 
-    // About thirty frames a second: polling changes the readouts up to a hundred times.
+    // Polling changes the readouts up to a hundred times a second.
     new PaintPacer(this, FrameIntervalMs);
 
     // Key preview: the window sees every key before the focused control.

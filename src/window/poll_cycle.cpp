@@ -73,16 +73,14 @@ void TMainForm::DecodeResponse(int index)
     setLampColour(ui->pnlComm, quarn::toggledCommLampColour(lampColour(ui->pnlComm)));
 
     // One echo label is on show with the last complete cycle while the other collects this one.
-    QLabel *collecting = nullptr;
-    if (BufDisp == 1) {
-        ui->lblRxBuffer1->show();
-        ui->lblRxBuffer2->hide();
-        collecting = ui->lblRxBuffer2;
-    } else {
-        ui->lblRxBuffer1->hide();
-        ui->lblRxBuffer2->show();
-        collecting = ui->lblRxBuffer1;
-    }
+    // The labels change places once a cycle; showing a shown widget is not free, so only a
+    // change of place touches them.
+    QLabel *showing = BufDisp == 1 ? ui->lblRxBuffer1 : ui->lblRxBuffer2;
+    QLabel *collecting = BufDisp == 1 ? ui->lblRxBuffer2 : ui->lblRxBuffer1;
+    if (showing->isHidden())
+        showing->show();
+    if (!collecting->isHidden())
+        collecting->hide();
     if (index == 1)
         collecting->clear();
     // A label breaks the line at the LF alone.
