@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Window tests run inside one application object on the offscreen platform.
+// The main of the test programs that need an application object: the window's, the fault
+// tests' and the companion's. They run on the offscreen platform.
 
 #include "wait_ms.h"
 
