@@ -151,37 +151,19 @@ qint64 QtSerialPort::bytesWaiting()
     return port_.bytesAvailable() + queued;
 }
 
-bool QtSerialPort::waitForInput(int timeoutMs)
+QtSerialPort::WaitOutcome QtSerialPort::waitOnce(int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        const qint64 rest = timeoutMs - clock.elapsed();
-        if (rest <= 0)
-            return false;
-        if (!port_.isOpen()) {
-            QThread::msleep(static_cast<unsigned long>(rest));
-            return false;
-        }
-        if (port_.bytesAvailable() > 0)
-            return true;
-        pollfd input{static_cast<int>(port_.handle()), POLLIN, 0};
-        const int ready = ::poll(&input, 1, static_cast<int>(rest));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        // A hang-up also reports input (the read would fail): only bytes that wait count.
-        const bool hungUp = (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-        if (ready > 0 && (input.revents & POLLIN) != 0 && (!hungUp || bytesWaiting() > 0))
-            return true;
-        // A port in error (a vanished device) returns from the wait at once: sleep out the rest
-        // instead of letting the caller spin.
-        if (ready != 0) {
-            const qint64 left = timeoutMs - clock.elapsed();
-            if (left > 0)
-                QThread::msleep(static_cast<unsigned long>(left));
-            return false;
-        }
-    }
+    if (port_.bytesAvailable() > 0)
+        return WaitOutcome::Input;
+    pollfd input{static_cast<int>(port_.handle()), POLLIN, 0};
+    const int ready = ::poll(&input, 1, timeoutMs);
+    if (ready == 0 || (ready < 0 && errno == EINTR))
+        return WaitOutcome::NoInput;
+    // A hang-up also reports input (the read would fail): only bytes that wait count.
+    const bool hungUp = (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    if (ready > 0 && (input.revents & POLLIN) != 0 && (!hungUp || bytesWaiting() > 0))
+        return WaitOutcome::Input;
+    return WaitOutcome::Broken;
 }
 
 QByteArray QtSerialPort::read(qint64 maxBytes)
@@ -216,6 +198,32 @@ qint64 QtSerialPort::bytesWaiting()
     return port_.bytesAvailable();
 }
 
+QtSerialPort::WaitOutcome QtSerialPort::waitOnce(int timeoutMs)
+{
+    clearErrorIfSet();
+    if (port_.waitForReadyRead(timeoutMs) || port_.bytesAvailable() > 0) {
+        clearErrorIfSet();
+        return WaitOutcome::Input;
+    }
+    const bool broken = port_.error() != QSerialPort::NoError
+                        && port_.error() != QSerialPort::TimeoutError;
+    clearErrorIfSet();
+    if (broken)
+        return WaitOutcome::Broken;
+    // Any other early return is retried after a pause.
+    QThread::msleep(1);
+    return WaitOutcome::NoInput;
+}
+
+QByteArray QtSerialPort::read(qint64 maxBytes)
+{
+    if (!port_.isOpen() || maxBytes <= 0)
+        return {};
+    return port_.read(maxBytes);
+}
+
+#endif
+
 bool QtSerialPort::waitForInput(int timeoutMs)
 {
     QElapsedTimer clock;
@@ -228,34 +236,22 @@ bool QtSerialPort::waitForInput(int timeoutMs)
             QThread::msleep(static_cast<unsigned long>(rest));
             return false;
         }
-        clearErrorIfSet();
-        if (port_.waitForReadyRead(static_cast<int>(rest)) || port_.bytesAvailable() > 0) {
-            clearErrorIfSet();
+        switch (waitOnce(static_cast<int>(rest))) {
+        case WaitOutcome::Input:
             return true;
-        }
-        const bool broken = port_.error() != QSerialPort::NoError
-                            && port_.error() != QSerialPort::TimeoutError;
-        clearErrorIfSet();
-        // A port in error (a vanished device) returns from the wait at once: sleep out the rest
-        // instead of letting the caller spin. Any other early return is retried after a pause.
-        if (broken) {
+        case WaitOutcome::NoInput:
+            break;
+        case WaitOutcome::Broken: {
+            // A port in error (a vanished device) returns from the wait at once: sleep out the
+            // rest instead of letting the caller spin.
             const qint64 left = timeoutMs - clock.elapsed();
             if (left > 0)
                 QThread::msleep(static_cast<unsigned long>(left));
             return false;
         }
-        QThread::msleep(1);
+        }
     }
 }
-
-QByteArray QtSerialPort::read(qint64 maxBytes)
-{
-    if (!port_.isOpen() || maxBytes <= 0)
-        return {};
-    return port_.read(maxBytes);
-}
-
-#endif
 
 void QtSerialPort::close()
 {

@@ -32,6 +32,9 @@ public:
 private:
     void noteFailure();
     void clearErrorIfSet();
+    enum class WaitOutcome { Input, NoInput, Broken };
+    // One wait in the driver of at most `timeoutMs` for input.
+    WaitOutcome waitOnce(int timeoutMs);
     // Asks the driver to pass input on at once; silently ignored where refused.
     void requestLowLatency();
 
