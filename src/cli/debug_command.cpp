@@ -215,20 +215,13 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
     PollState poll;
     const int minor = link.identity.firmwareMinor;
     int index = 1;
-    QElapsedTimer clock;
-    clock.start();
-    qint64 nextStartMs = 0;
+    ReadingPacer pacer(options.intervalMs);
     int exitCode = ExitSuccess;
     for (qint64 done = 0; options.count == 0 || done < options.count; ++done) {
-        if (done > 0 && options.intervalMs > 0) {
-            const qint64 wait = nextStartMs - clock.elapsed();
-            if (wait > 0 && !pause(context, static_cast<int>(wait)))
-                break;
-        }
-        if (context.stopRequested())
+        const std::optional<qint64> start = pacer.next(context);
+        if (!start)
             break;
-        const qint64 startMs = clock.elapsed();
-        nextStartMs = std::max(nextStartMs + options.intervalMs, startMs);
+        const qint64 startMs = *start;
 
         const std::optional<PollStep> step = pollStep(link, context, index);
         if (!step) {

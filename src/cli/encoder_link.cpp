@@ -173,4 +173,19 @@ bool pause(Context &context, int ms)
     }
 }
 
+std::optional<qint64> ReadingPacer::next(Context &context)
+{
+    if (!first_ && intervalMs_ > 0) {
+        const qint64 wait = nextStartMs_ - clock_.elapsed();
+        if (wait > 0 && !pause(context, static_cast<int>(wait)))
+            return std::nullopt;
+    }
+    first_ = false;
+    if (context.stopRequested())
+        return std::nullopt;
+    const qint64 startMs = clock_.elapsed();
+    nextStartMs_ = std::max(nextStartMs_ + intervalMs_, startMs);
+    return startMs;
+}
+
 } // namespace cli

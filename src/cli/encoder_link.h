@@ -13,6 +13,7 @@
 #include "transaction.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -57,5 +58,23 @@ QString exchangeFailureText(const EncoderLink &link, const QByteArray &request,
 
 // Sleeps `ms` milliseconds in short slices; false as soon as a stop is requested.
 bool pause(Context &context, int ms);
+
+// Paces a run of readings like a timer: the next reading is due one interval after the last
+// one began, and a reading that took longer than the interval is followed at once, without a
+// burst to catch up. An interval of 0 runs them back to back.
+class ReadingPacer {
+public:
+    explicit ReadingPacer(qint64 intervalMs) : intervalMs_(intervalMs) { clock_.start(); }
+
+    // Waits until the next reading is due and gives its start in ms since the first; nothing
+    // when a stop was requested.
+    std::optional<qint64> next(Context &context);
+
+private:
+    qint64 intervalMs_;
+    QElapsedTimer clock_;
+    qint64 nextStartMs_ = 0;
+    bool first_ = true;
+};
 
 } // namespace cli

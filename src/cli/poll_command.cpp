@@ -5,7 +5,6 @@
 
 #include "quarn_konstante.h"
 
-#include <QElapsedTimer>
 
 #include <algorithm>
 
@@ -56,21 +55,12 @@ int runPoll(EncoderLink &link, const PollOptions &options, Context &context)
         writeLine(context, pollCsvHeader());
 
     int index = options.commandIndex.value_or(1);
-    QElapsedTimer clock;
-    clock.start();
-    qint64 nextStartMs = 0;
+    ReadingPacer pacer(options.intervalMs);
     for (qint64 done = 0; options.count == 0 || done < options.count; ++done) {
-        if (done > 0 && options.intervalMs > 0) {
-            const qint64 wait = nextStartMs - clock.elapsed();
-            if (wait > 0 && !pause(context, static_cast<int>(wait)))
-                break;
-        }
-        if (context.stopRequested())
+        const std::optional<qint64> start = pacer.next(context);
+        if (!start)
             break;
-        const qint64 startMs = clock.elapsed();
-        // Like a timer: the next reading is due one interval after this one began, and a reading
-        // that took longer than the interval is followed at once, without a burst to catch up.
-        nextStartMs = std::max(nextStartMs + options.intervalMs, startMs);
+        const qint64 startMs = *start;
 
         const std::optional<PollStep> step = pollStep(link, context, index);
         if (!step)
