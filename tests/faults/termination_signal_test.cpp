@@ -34,11 +34,11 @@ TEST_P(TerminationSignalTest, EndsTheProgramAfterTheCurrentIdentificationAttempt
 {
     // Three silent ports first: a search that ignored the signal would go on for about 2 s on
     // each of them (seven rates of 300 ms), whatever serial ports the machine has after them.
-    std::array<SilentTerminal, 3> terminals;
+    std::array<PseudoTerminal, 3> terminals;
     QStringList paths;
-    for (const SilentTerminal &terminal : terminals) {
-        ASSERT_TRUE(terminal.isOpen());
-        paths << terminal.devicePath();
+    for (const PseudoTerminal &terminal : terminals) {
+        ASSERT_TRUE(terminal.isValid());
+        paths << terminal.slavePath();
     }
 
     QProcess program;
@@ -54,7 +54,7 @@ TEST_P(TerminationSignalTest, EndsTheProgramAfterTheCurrentIdentificationAttempt
     QElapsedTimer clock;
     clock.start();
     while (!sent.contains('v') && clock.elapsed() < 10000)
-        sent += terminals[0].readSent(100);
+        sent += terminals[0].readWaiting(100);
     ASSERT_TRUE(sent.contains('v')) << "no identification request on the first port";
 
     ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), GetParam().signal), 0);
@@ -72,8 +72,8 @@ TEST_P(TerminationSignalTest, EndsTheProgramAfterTheCurrentIdentificationAttempt
     // on would need another 6 s for the rates and ports left.
     EXPECT_LT(endedAfterMs, 2500);
     // The search stopped where it was: the later ports were never tried.
-    EXPECT_TRUE(terminals[1].readSent().isEmpty());
-    EXPECT_TRUE(terminals[2].readSent().isEmpty());
+    EXPECT_TRUE(terminals[1].readWaiting().isEmpty());
+    EXPECT_TRUE(terminals[2].readWaiting().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignalTest,

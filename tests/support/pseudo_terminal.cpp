@@ -63,6 +63,24 @@ QByteArray PseudoTerminal::readMaster(qsizetype count, int timeoutMs)
     return bytes;
 }
 
+QByteArray PseudoTerminal::readWaiting(int timeoutMs)
+{
+    QByteArray bytes;
+    int waitMs = timeoutMs;
+    for (;;) {
+        pollfd ready{master_, POLLIN, 0};
+        if (master_ < 0 || ::poll(&ready, 1, waitMs) <= 0 || (ready.revents & POLLIN) == 0)
+            return bytes;
+        char buffer[256];
+        const ssize_t got = ::read(master_, buffer, sizeof buffer);
+        if (got <= 0)
+            return bytes;
+        bytes.append(buffer, got);
+        // After the first bytes only what already waits.
+        waitMs = 0;
+    }
+}
+
 std::uint32_t PseudoTerminal::lineRate() const
 {
     return terminalLineRate(master_);

@@ -22,6 +22,8 @@ public:
     bool writeMaster(const QByteArray &bytes);
     // Reads until `count` bytes came or `timeoutMs` passed.
     QByteArray readMaster(qsizetype count, int timeoutMs);
+    // Everything sent to the slave side up to now, waiting at most `timeoutMs` for the first byte.
+    QByteArray readWaiting(int timeoutMs = 0);
     // The baud rate the slave side set, as the line sees it.
     std::uint32_t lineRate() const;
     void closeMaster();
