@@ -32,6 +32,26 @@ inline double processCpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// User and system time of the calling thread, apart: the system part is the driver, the
+// wake-ups and the context switches.
+// Also how often the thread went to sleep and was woken again (voluntary context switches),
+// which on a virtual machine costs more than most of the work done once awake.
+struct ThreadUsage {
+    double user = 0.0;
+    double system = 0.0;
+    long wakeUps = 0;
+};
+
+inline ThreadUsage threadUsage()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    const auto seconds = [](const timeval &t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
+}
+
 // The value below which `fraction` of the values lie (0.5: the median); 0 for no values.
 inline double percentile(std::vector<double> values, double fraction)
 {

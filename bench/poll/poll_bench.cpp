@@ -113,14 +113,17 @@ protected:
     }
 };
 
-// Counts the paint events each widget receives, to show what a poll step repaints.
+// Counts the paint events each widget receives, to show what a poll step repaints, and the
+// events of each type the window's thread delivers, to show what else a step costs.
 class PaintCounter : public QObject {
 public:
     std::map<QString, long> counts;
+    std::map<int, long> eventTypes;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        ++eventTypes[static_cast<int>(event->type())];
         if (event->type() == QEvent::Paint) {
             const QString name = watched->objectName().isEmpty()
                                      ? QString::fromLatin1(watched->metaObject()->className())
@@ -224,6 +227,7 @@ int main(int argc, char **argv)
     form.timing = true;
     const double processStart = bench::processCpuSeconds();
     const double threadStart = bench::threadCpuSeconds();
+    const bench::ThreadUsage usageStart = bench::threadUsage();
     QElapsedTimer wall;
     wall.start();
     PaintCounter paints;
@@ -236,6 +240,7 @@ int main(int argc, char **argv)
     const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     const double processSeconds = bench::processCpuSeconds() - processStart;
     const double threadSeconds = bench::threadCpuSeconds() - threadStart;
+    const bench::ThreadUsage usageEnd = bench::threadUsage();
 
     const double stepsPerSecond = static_cast<double>(form.decodes) / wallSeconds;
     const double timerRate = 1000.0 / interval;
@@ -244,6 +249,12 @@ int main(int argc, char **argv)
                 form.decodes, stepsPerSecond, 100.0 * stepsPerSecond / timerRate, timerRate);
     std::printf("  window thread CPU %.4f s: %.2f %% of one core\n", threadSeconds,
                 100.0 * threadSeconds / wallSeconds);
+    std::printf("    of which user %.2f %%, system %.2f %% (getrusage, in ticks of the kernel)\n",
+                100.0 * (usageEnd.user - usageStart.user) / wallSeconds,
+                100.0 * (usageEnd.system - usageStart.system) / wallSeconds);
+    const auto wakeUps = static_cast<double>(usageEnd.wakeUps - usageStart.wakeUps);
+    std::printf("  window thread woken %.1f times per second, %.2f per poll step\n", wakeUps / wallSeconds,
+                form.decodes > 0 ? wakeUps / static_cast<double>(form.decodes) : 0.0);
     std::printf("  process CPU (getrusage, includes the simulator's thread) %.4f s: %.2f %% of one "
                 "core\n",
                 processSeconds, 100.0 * processSeconds / wallSeconds);
@@ -270,6 +281,9 @@ int main(int argc, char **argv)
         std::printf("  paint events per second while polling:\n");
         for (const auto &[name, count] : paints.counts)
             std::printf("    %-28s %7.1f\n", qPrintable(name), static_cast<double>(count) / wallSeconds);
+        std::printf("  events per second by type (QEvent::Type) while polling:\n");
+        for (const auto &[type, count] : paints.eventTypes)
+            std::printf("    %-28d %7.1f\n", type, static_cast<double>(count) / wallSeconds);
     }
     return 0;
 }

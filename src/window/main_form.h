@@ -165,6 +165,8 @@ private:
     void cbBeriEnkoderClick();
     // Lights the fourteen status lamps for a status word.
     void ShowStatusBits(quint16 word);
+    // Keeps the readouts the poll step writes from asking their parents to lay out again.
+    void pinPollReadoutSizes();
     QList<QWidget *> m_statusLamps;
 protected:
     // Decodes the reply of poll index 1 to 7 in RxBuffer into the fields and the controls.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "paint_pacer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QWidget>
@@ -8,29 +9,65 @@
 PaintPacer::PaintPacer(QWidget *window, int frameIntervalMs)
     : QObject(window), m_window(window), m_frameIntervalMs(frameIntervalMs)
 {
-    m_deferredFrame.setSingleShot(true);
-    m_deferredFrame.setTimerType(Qt::PreciseTimer);
-    connect(&m_deferredFrame, &QTimer::timeout, this, &PaintPacer::paintDeferredFrame);
+    m_clock.start();
+    m_lateFrame.setSingleShot(true);
+    connect(&m_lateFrame, &QTimer::timeout, this, &PaintPacer::paintHeldFrame);
+    if (auto *dispatcher = QAbstractEventDispatcher::instance(window->thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &PaintPacer::paintHeldFrameIfDue);
     window->installEventFilter(this);
+}
+
+bool PaintPacer::frameDue() const
+{
+    return m_clock.elapsed() >= m_nextFrameMs;
+}
+
+void PaintPacer::noteFramePainted()
+{
+    const qint64 now = m_clock.elapsed();
+    // Within an interval of the grid the next frame stays on it; after a quiet spell the grid
+    // starts again from this frame.
+    m_nextFrameMs = now - m_nextFrameMs < m_frameIntervalMs ? m_nextFrameMs + m_frameIntervalMs
+                                                            : now + m_frameIntervalMs;
 }
 
 bool PaintPacer::eventFilter(QObject *watched, QEvent *event)
 {
     // The window paints everything marked dirty when it receives an update request; until
     // then further changes only add to the dirty region, and no second request is posted.
-    if (watched != m_window || event->type() != QEvent::UpdateRequest)
+    if (watched != m_window || event->type() != QEvent::UpdateRequest || m_painting)
         return false;
-    if (!m_sinceLastFrame.isValid() || m_sinceLastFrame.elapsed() >= m_frameIntervalMs) {
-        m_deferredFrame.stop();
-        m_sinceLastFrame.start();
+    if (frameDue()) {
+        m_frameHeld = false;
+        m_lateFrame.stop();
+        noteFramePainted();
         return false;
     }
-    if (!m_deferredFrame.isActive())
-        m_deferredFrame.start(static_cast<int>(m_frameIntervalMs - m_sinceLastFrame.elapsed()));
+    if (!m_frameHeld) {
+        m_frameHeld = true;
+        // Half a frame of grace after the frame falls due, for another wake-up to come.
+        const qint64 untilDue = m_nextFrameMs - m_clock.elapsed();
+        m_lateFrame.start(static_cast<int>(untilDue + m_frameIntervalMs / 2));
+    }
     return true;
 }
 
-void PaintPacer::paintDeferredFrame()
+void PaintPacer::paintHeldFrameIfDue()
 {
-    QCoreApplication::postEvent(m_window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    if (m_frameHeld && frameDue())
+        paintHeldFrame();
+}
+
+void PaintPacer::paintHeldFrame()
+{
+    if (!m_frameHeld)
+        return;
+    m_frameHeld = false;
+    m_lateFrame.stop();
+    noteFramePainted();
+    // Painted here rather than posted: a posted request would wake the event loop once more.
+    m_painting = true;
+    QEvent request(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(m_window, &request);
+    m_painting = false;
 }

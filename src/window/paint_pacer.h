@@ -5,8 +5,14 @@
 // readouts, the dial and the communication lamp up to a hundred times a second, faster than a
 // screen shows or an eye reads; painting every change would cost more processor time than the
 // whole exchange with the encoder. Widgets still take their new values at once: only the
-// painting of what changed waits, at most one interval, and then covers every change since
-// the last frame.
+// painting of what changed waits, at most about one interval, and then covers every change
+// since the last frame.
+//
+// A held frame is painted when the event loop is about to sleep after the frame fell due, so
+// it shares the wake-up of whatever woke the loop (mostly the poll timer); a wake-up of its
+// own comes only when nothing else wakes the loop for a while after it is due. Frames keep
+// to a fixed grid while changes keep coming, so painting a little late does not lower the
+// frame rate.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -24,10 +30,18 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void paintDeferredFrame();
+    bool frameDue() const;
+    void noteFramePainted();
+    void paintHeldFrameIfDue();
+    void paintHeldFrame();
 
     QWidget *m_window;
     int m_frameIntervalMs;
-    QElapsedTimer m_sinceLastFrame;
-    QTimer m_deferredFrame;
+    QElapsedTimer m_clock;
+    // When the next frame may be painted, on m_clock.
+    qint64 m_nextFrameMs = 0;
+    // Paints a held frame when no other wake-up came soon after it fell due.
+    QTimer m_lateFrame;
+    bool m_frameHeld = false;
+    bool m_painting = false;
 };

@@ -27,6 +27,18 @@ void setColourIfChanged(QWidget *widget, quint32 colour)
 
 } // namespace
 
+void TMainForm::pinPollReadoutSizes()
+{
+    // A label whose size may change posts a layout request to its parent at every new text,
+    // up to a hundred times a second while polling. These stand at fixed places in a form
+    // without layouts, so a size that cannot change loses nothing and spares those events.
+    const QList<QWidget *> readouts{ui->pnlAbsPosDeg,  ui->pnlAbsPosCnt,   ui->pnlAbsPosMT,
+                                    ui->lblSpeed,      ui->lblTempAsic_C, ui->lblSignalLevel,
+                                    ui->lblQuarnairGap, ui->lblRxBuffer1,  ui->lblRxBuffer2};
+    for (QWidget *readout : readouts)
+        readout->setFixedSize(readout->size());
+}
+
 void TMainForm::cbBeriEnkoderClick()
 {
     TrenutniUkazIdx = 1;

@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -52,6 +54,67 @@ TEST(PaintPacer, ChangesWithinAFrameArePaintedOnceWhenTheFrameIsDue)
     EXPECT_GE(clock.elapsed(), FrameMs / 2);
     QTest::qWait(FrameMs + 50);
     EXPECT_EQ(child->paints, before + 1);
+}
+
+// A shown window with one child that counts its paints, paced at `frameMs`.
+struct PacedWindow {
+    explicit PacedWindow(int frameMs)
+    {
+        window.resize(100, 100);
+        child = new CountingWidget(&window);
+        child->setGeometry(10, 10, 40, 40);
+        new PaintPacer(&window, frameMs);
+        window.show();
+    }
+    QWidget window;
+    CountingWidget *child = nullptr;
+};
+
+TEST(PaintPacer, AHeldFrameIsPaintedAsTheLoopGoesIdleOnceDueWithoutATimerOfItsOwn)
+{
+    constexpr int FrameMs = 300;
+    PacedWindow paced(FrameMs);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&paced.window));
+    QTest::qWait(FrameMs + 50);
+    paced.child->update();
+    QCoreApplication::processEvents();
+    const int afterFirst = paced.child->paints;
+
+    // Held: the frame is not due yet.
+    paced.child->update();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(paced.child->paints, afterFirst);
+
+    // Past the frame, without running the loop; then anything that wakes the loop briefly, as
+    // the poll timer does. The pacer's own timer would fire only half a frame later.
+    QTest::qSleep(FrameMs + 20);
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer::singleShot(1, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(paced.child->paints, afterFirst + 1);
+    EXPECT_LT(clock.elapsed(), FrameMs / 2);
+}
+
+TEST(PaintPacer, ChangesThatKeepComingArePaintedOncePerFrame)
+{
+    constexpr int FrameMs = 100;
+    PacedWindow paced(FrameMs);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&paced.window));
+    QTest::qWait(FrameMs + 50);
+
+    // A change every 5 ms for a second, as a fast poll interval makes.
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, paced.child, qOverload<>(&QWidget::update));
+    const int before = paced.child->paints;
+    ticker.start(5);
+    QTest::qWait(1000);
+    ticker.stop();
+    const int painted = paced.child->paints - before;
+    // Ten frames and the first change, painted at once; a slow machine may fall behind.
+    EXPECT_LE(painted, 11);
+    EXPECT_GE(painted, 5);
 }
 
 } // namespace

@@ -12,8 +12,10 @@
 #include "status_bits.h"
 #include "simulated_encoder.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLocale>
@@ -288,6 +290,42 @@ TEST_F(PollCycleTest, StatusWordLightsTheLampsOfItsBits)
     EXPECT_EQ(colourOf("pnlMultiturnErr"), colour::LightRed);
     EXPECT_EQ(colourOf("pnlAmplitudaHi"), colour::Orange);
     EXPECT_EQ(colourOf("pnlSkokPozicije"), colour::Red);
+}
+
+// Counts the layout requests that reach any widget.
+class LayoutRequestCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::LayoutRequest)
+            ++count;
+        return false;
+    }
+};
+
+TEST_F(PollCycleTest, NewReadoutTextsAskForNoLayout)
+{
+    form.show();
+    sim::EncoderConfig turning;
+    turning.speedCountsPerSecond = 50000;
+    connect(turning);
+    // Past the first change of place of the echo labels, which does rearrange the form.
+    steps(8);
+    QCoreApplication::processEvents();
+    LayoutRequestCounter counter;
+    qApp->installEventFilter(&counter);
+    const QString before = text("pnlAbsPosDeg");
+    for (int step = 0; step < 6; ++step) {
+        steps(1);
+        QCoreApplication::processEvents();
+    }
+    qApp->removeEventFilter(&counter);
+    // The shaft turned, so the readouts did take new texts.
+    EXPECT_NE(text("pnlAbsPosDeg"), before);
+    EXPECT_EQ(counter.count, 0);
 }
 
 TEST_F(PollCycleTest, ASilentEncoderClosesThePortAndRearmsTheSearch)
