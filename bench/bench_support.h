@@ -32,10 +32,10 @@ inline double processCpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// User and system time of the calling thread, apart: the system part is the driver, the
-// wake-ups and the context switches.
-// Also how often the thread went to sleep and was woken again (voluntary context switches),
-// which on a virtual machine costs more than most of the work done once awake.
+// User and system time of the calling thread, apart (the system part is the driver, the
+// wake-ups and the context switches), and how often the thread went to sleep and was woken
+// again (voluntary context switches), which on a virtual machine costs more than most of the
+// work done once awake.
 struct ThreadUsage {
     double user = 0.0;
     double system = 0.0;
