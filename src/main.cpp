@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -37,6 +39,54 @@ bool installTerminationHandlers()
     return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
 }
 
+// While the application object starts its platform plugin, Qt reports a display it cannot reach
+// with warnings of the qt.qpa categories and then a fatal message that aborts with a core dump.
+// This handler holds those warnings back and turns the fatal message into one line and exit 1;
+// messages held back from a start that succeeded are passed on afterwards.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QtMessageHandler messageHandlerBeforeStart = nullptr;
+std::vector<HeldMessage> heldPlatformMessages;
+
+void passOn(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (messageHandlerBeforeStart)
+        messageHandlerBeforeStart(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+void startMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtFatalMsg) {
+        const QString reason = heldPlatformMessages.empty() ? text : heldPlatformMessages.front().text;
+        QByteArray display = qgetenv("WAYLAND_DISPLAY");
+        if (display.isEmpty())
+            display = qgetenv("DISPLAY");
+        std::fprintf(stderr,
+                     "trevisor: cannot open the display \"%s\" (%s); start it from a desktop session or "
+                     "under Xvfb.\n",
+                     display.constData(), qPrintable(reason.simplified()));
+        std::_Exit(EXIT_FAILURE);
+    }
+    if (context.category && std::strncmp(context.category, "qt.qpa.", 7) == 0 && type != QtDebugMsg) {
+        heldPlatformMessages.push_back({type, context.category, text});
+        return;
+    }
+    passOn(type, context, text);
+}
+
+void endOfStart()
+{
+    qInstallMessageHandler(messageHandlerBeforeStart);
+    for (const HeldMessage &held : heldPlatformMessages)
+        passOn(held.type, QMessageLogContext(nullptr, 0, nullptr, held.category.constData()), held.text);
+    heldPlatformMessages.clear();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -51,7 +101,9 @@ int main(int argc, char *argv[])
         return EXIT_FAILURE;
     }
     const bool handlersInstalled = installTerminationHandlers();
+    messageHandlerBeforeStart = qInstallMessageHandler(startMessageHandler);
     QApplication app(argc, argv);
+    endOfStart();
     QApplication::setApplicationName(QStringLiteral("trevisor"));
     QApplication::setApplicationVersion(QStringLiteral(TREVISOR_VERSION_TEXT));
     // Docks on Wayland match the window to its menu entry and icon by this name.
