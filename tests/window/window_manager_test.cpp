@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -110,6 +111,11 @@ struct WindowManagerCase {
     const char *name; // empty: none
     bool framed;      // draws a frame around the window
 };
+
+void PrintTo(const WindowManagerCase &manager, std::ostream *out)
+{
+    *out << (*manager.name != '\0' ? manager.name : "no window manager");
+}
 
 class WindowManagers : public ::testing::TestWithParam<WindowManagerCase> {};
 
