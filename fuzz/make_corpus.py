@@ -156,14 +156,14 @@ def utf16(text):
     return text.encode("utf-16-be", "surrogatepass")
 
 
-def port_list(name, data, extra):
-    return piece(utf16(name)) + piece(utf16(data)) + extra
+def port_list(name, description, extra):
+    return piece(utf16(name)) + piece(utf16(description)) + extra
 
 
-write("fuzz_port_list", "vcp0_com5", port_list("\\Device\\VCP0", "COM5", b"/dev/pts/3:/tmp/quarn-sim"))
-write("fuzz_port_list", "long_name", port_list("\\Device\\ProlificSerial10", "COM12", b"::/dev/ttyUSB0::"))
-write("fuzz_port_list", "no_backslash", port_list("Silabser0", "COM", b"relative"))
-write("fuzz_port_list", "not_com", port_list("\\Device\\Serial0", "LPT1", b""))
+write("fuzz_port_list", "adapter_and_pty", port_list("ttyUSB0", "FT232R USB UART", b"/dev/pts/3:/tmp/quarn-sim"))
+write("fuzz_port_list", "empty_paths", port_list("ttyACM0", "Quarn USB", b"::/dev/ttyUSB0::"))
+write("fuzz_port_list", "builtin_no_description", port_list("ttyS0", "", b"relative"))
+write("fuzz_port_list", "same_device_twice", port_list("ttyS1", "", b"/dev/ttyS1:/tmp/a:/tmp/a"))
 write("fuzz_port_list", "wide_characters",
-      port_list("\\Device\\Ser\u00e9ial\U0001F50C\U0001F50C", "COM\u00e97", "/tmp/d\u00e9vice\U0001F50Cxx".encode()))
-write("fuzz_port_list", "lone_surrogate", port_list("\\Device\\\ud800VCP", "COM9", b"/dev/\xff\xfe:/x y"))
+      port_list("ttyUSB\u00e97", "Ser\u00e9ial\U0001F50C\U0001F50C", "/tmp/d\u00e9vice\U0001F50Cxx".encode()))
+write("fuzz_port_list", "lone_surrogate", port_list("tty\ud800VCP", "\ud800", b"/dev/\xff\xfe:/x y"))

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "port_lister.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSerialPortInfo>
+#include <QSet>
 
 #include <algorithm>
 
@@ -17,6 +20,14 @@ QString deviceNameCut(QStringView name)
     if (length < name.size() && name.at(length - 1).isHighSurrogate() && name.at(length).isLowSurrogate())
         --length;
     return name.left(length).toString();
+}
+
+// Links followed: /dev/serial/by-id/... and the ttyUSB0 it names are one device.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString target = file.canonicalFilePath();
+    return target.isEmpty() ? QDir::cleanPath(file.absoluteFilePath()) : target;
 }
 
 } // namespace
@@ -39,13 +50,42 @@ PortEntry systemPortEntry(const QString &portName, const QString &systemLocation
     return {portName, systemLocation, deviceNameCut(name)};
 }
 
+QList<PortDescription> inSearchOrder(QList<PortDescription> ports)
+{
+    std::stable_sort(ports.begin(), ports.end(), [](const PortDescription &a, const PortDescription &b) {
+        return static_cast<int>(a.kind) < static_cast<int>(b.kind);
+    });
+    return ports;
+}
+
+QList<PortDescription> onePerDevice(const QList<PortDescription> &ports)
+{
+    QList<PortDescription> kept;
+    QSet<QString> devices;
+    for (const PortDescription &port : ports) {
+        if (devices.contains(port.resolvedPath))
+            continue;
+        devices.insert(port.resolvedPath);
+        kept.append(port);
+    }
+    return kept;
+}
+
 QList<PortEntry> listPorts()
 {
-    QList<PortEntry> entries =
-        extraPortEntries(QString::fromLocal8Bit(qgetenv("QUARN_EXTRA_PORTS")));
+    QList<PortDescription> ports;
+    const QList<PortEntry> extra = extraPortEntries(QString::fromLocal8Bit(qgetenv("QUARN_EXTRA_PORTS")));
+    for (const PortEntry &entry : extra)
+        ports.append({entry, PortKind::Extra, resolvedPath(entry.path)});
     const QList<QSerialPortInfo> system = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : system)
-        entries.append(systemPortEntry(info.portName(), info.systemLocation(), info.description()));
+    for (const QSerialPortInfo &info : system) {
+        ports.append({systemPortEntry(info.portName(), info.systemLocation(), info.description()),
+                      info.hasVendorIdentifier() ? PortKind::UsbAdapter : PortKind::BuiltIn,
+                      resolvedPath(info.systemLocation())});
+    }
+    QList<PortEntry> entries;
+    for (const PortDescription &port : onePerDevice(inSearchOrder(ports)))
+        entries.append(port.entry);
     return entries;
 }
 
@@ -57,24 +97,6 @@ QString portItemText(const QString &identifier, const QString &deviceName)
 QString portItemText(const PortEntry &entry)
 {
     return portItemText(entry.identifier, entry.deviceName);
-}
-
-QString identifierFromItemText(const QString &itemText)
-{
-    const qsizetype blank = itemText.indexOf(u' ');
-    return blank < 0 ? itemText : itemText.left(blank);
-}
-
-std::optional<RegistryPortItem> registryPortItem(const QString &valueName, const QString &data)
-{
-    if (!data.startsWith(QStringLiteral("COM"), Qt::CaseSensitive))
-        return std::nullopt;
-    // The device name follows the first backslash after the name's leading character, so
-    // "\Device\VCP0" gives "VCP0".
-    const qsizetype backslash = valueName.indexOf(u'\\', 1);
-    const QString deviceName = deviceNameCut(backslash < 0 ? QStringView(valueName)
-                                                           : QStringView(valueName).mid(backslash + 1));
-    return RegistryPortItem{data.mid(3), deviceName};
 }
 
 } // namespace serial

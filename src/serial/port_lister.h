@@ -2,13 +2,11 @@
 #pragma once
 
 // The list of ports the search walks: the ports the operator named in QUARN_EXTRA_PORTS first,
-// then the serial ports the system knows. Also the text of a port's list item and the rules
-// that turn an entry of the Windows serial-port registry key into such an item.
+// then the serial ports the system knows, USB serial adapters before built-in ones, each device
+// once. Also the text of a port's list item.
 
 #include <QList>
 #include <QString>
-
-#include <optional>
 
 namespace serial {
 
@@ -29,23 +27,35 @@ QList<PortEntry> extraPortEntries(const QString &colonSeparatedPaths);
 PortEntry systemPortEntry(const QString &portName, const QString &systemLocation,
                           const QString &description);
 
-// The extra ports of QUARN_EXTRA_PORTS, then QSerialPortInfo::availablePorts().
+// Where a port of the list comes from; the search tries them in this order.
+enum class PortKind {
+    Extra,      // named in QUARN_EXTRA_PORTS
+    UsbAdapter, // a system port with a USB vendor id: ttyUSB, ttyACM and the like
+    BuiltIn,    // any other system port, such as a UART on the main board (ttyS)
+};
+
+struct PortDescription {
+    PortEntry entry;
+    PortKind kind = PortKind::BuiltIn;
+    // The device the path leads to once links are followed; the path itself when it leads nowhere.
+    QString resolvedPath;
+};
+
+// The extra ports, then the USB adapters, then the built-in ports, each kind in its given order.
+// A built-in port that does not answer costs seven silent rates, about 2 s, before an adapter
+// behind it would be reached; the encoder is almost always on an adapter.
+QList<PortDescription> inSearchOrder(QList<PortDescription> ports);
+
+// The first description of every device: a later one with the same resolved path (a link to a
+// device already listed, or an extra port that the system lists too) is dropped.
+QList<PortDescription> onePerDevice(const QList<PortDescription> &ports);
+
+// The extra ports of QUARN_EXTRA_PORTS and QSerialPortInfo::availablePorts(), in search order,
+// each device once.
 QList<PortEntry> listPorts();
 
 // Identifier, two blanks, device name cut to kDeviceNameLength characters.
 QString portItemText(const QString &identifier, const QString &deviceName);
 QString portItemText(const PortEntry &entry);
-
-// The identifier back from an item text: everything before the first blank.
-QString identifierFromItemText(const QString &itemText);
-
-struct RegistryPortItem {
-    QString number;     // "12" for COM12, may be empty
-    QString deviceName; // at most kDeviceNameLength characters
-};
-
-// A value of HKLM\hardware\devicemap\serialcomm (name such as "\Device\VCP0", data such as
-// "COM5"); nothing when the data does not begin with "COM".
-std::optional<RegistryPortItem> registryPortItem(const QString &valueName, const QString &data);
 
 } // namespace serial

@@ -4,6 +4,7 @@
 #include "main_form.h"
 
 #include "colours.h"
+#include "paint_pacer.h"
 #include "ui_main_form.h"
 #include "wait_ms.h"
 
@@ -80,7 +81,7 @@ bool TMainForm::searchForEncoder()
     ui->listCom->clear();
     for (const serial::PortEntry &entry : ports)
         ui->listCom->addItem(serial::portItemText(entry));
-    ui->listCom->repaint();
+    m_paintPacer->repaintNow(ui->listCom);
 
     serial::PortSearchHooks hooks;
     hooks.makePort = [this](const serial::PortEntry &) {
@@ -88,7 +89,7 @@ bool TMainForm::searchForEncoder()
     };
     hooks.portSelected = [this](int portIndex) {
         ui->listCom->setCurrentRow(portIndex);
-        ui->listCom->repaint();
+        m_paintPacer->repaintNow(ui->listCom);
     };
     hooks.openFailed = [this, &ports](int portIndex, const QString &errorText) {
         // The first thing a Linux user meets is a port they may not open: say why on its item,
@@ -100,12 +101,12 @@ bool TMainForm::searchForEncoder()
     hooks.rateSelected = [this](int, int rateIndex) {
         if (QAbstractButton *item = ui->rgBaudrateButtons->button(rateIndex))
             item->setChecked(true);
-        ui->rgBaudrate->repaint();
+        m_paintPacer->repaintNow(ui->rgBaudrate);
     };
     hooks.identify = [this](serial::SerialPort &, int, int) { return BeriVerzijo(); };
     hooks.portReleased = [this](int) {
         ui->listCom->setCurrentRow(-1);
-        ui->listCom->repaint();
+        m_paintPacer->repaintNow(ui->listCom);
     };
     hooks.shouldStop = [] { return orodja::applicationTerminating(); };
 

@@ -18,6 +18,7 @@ void LampPanel::setColour(const QColor &colour)
     if (colour == this->colour() && m_colour.isValid())
         return;
     m_colour = colour;
+    m_colourShown = false;
     // The panel paints its own background from here on.
     setAutoFillBackground(false);
     update();
@@ -29,5 +30,6 @@ void LampPanel::paintEvent(QPaintEvent *event)
         QPainter painter(this);
         painter.fillRect(rect(), colour());
     }
+    m_colourShown = true;
     QLabel::paintEvent(event);
 }

@@ -15,10 +15,13 @@ public:
     // The lamp colour; until one is set, the palette's window colour from the form.
     QColor colour() const;
     void setColour(const QColor &colour);
+    // False from a change of colour until the panel has been painted in the new one.
+    bool colourShown() const { return m_colourShown; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QColor m_colour;
+    bool m_colourShown = true;
 };

@@ -18,9 +18,12 @@
 
 namespace {
 
-// Where no window manager draws a frame, the layout's own proportions: a client area of
-// 1294 × 571 in an outer 1302 × 600.
-constexpr QSize FramelessExtent(8, 29);
+// The window's client area at its three sizes; whatever frame the window manager draws comes
+// on top. At start the left part of the layout shows, without the diagnostic area (x 727 on)
+// and the recording row (y 508 on); Ctrl+A adds the row, Ctrl+Shift+A shows the whole layout.
+constexpr QSize FirstClientSize(717, 505);
+constexpr QSize RecordingRowClientSize(717, 571);
+constexpr QSize WholeLayoutClientSize(1294, 571);
 
 // The time between two repaints of the window while polling: 20 frames a second, the rate at
 // which the window shows readings at the poll timer's starting interval. A faster poll
@@ -62,7 +65,7 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
             &TMainForm::cbShranjujMeritveDebugClick);
 
     // Polling changes the readouts up to a hundred times a second.
-    new PaintPacer(this, FrameIntervalMs);
+    m_paintPacer = new PaintPacer(this, FrameIntervalMs);
     pinPollReadoutSizes();
 
     // Key preview: the window sees every key before the focused control.
@@ -85,7 +88,7 @@ void TMainForm::FormCreate()
     setWindowTitle(m_applicationTitle + QStringLiteral(" (Ver: ") + QStringLiteral(TREVISOR_VERSION_TEXT)
                    + QStringLiteral(")"));
     move(439, 82);
-    setOuterSize(725, 534);
+    setFixedSize(FirstClientSize);
     InitTimer->start();
 }
 
@@ -112,16 +115,17 @@ void TMainForm::closeEvent(QCloseEvent *event)
 void TMainForm::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
 {
     const Qt::KeyboardModifiers pressed = modifiers & ShortcutModifiers;
+    // Fixed sizes: the operator cannot resize the window.
     if (key == Qt::Key_A && pressed == Qt::ControlModifier) {
-        setOuterSize(725, 600);
+        setFixedSize(RecordingRowClientSize);
         ui->cbShranjujMeritveDebug->setVisible(true);
     }
     if (key == Qt::Key_A && pressed == (Qt::ControlModifier | Qt::ShiftModifier)) {
         ui->cbShranjujMeritveDebug->setVisible(true);
-        setOuterSize(1302, 600);
+        setFixedSize(WholeLayoutClientSize);
     }
     if (key == Qt::Key_D && pressed == (Qt::ShiftModifier | Qt::AltModifier)
-        && m_outerSize.width() > 1000)
+        && width() == WholeLayoutClientSize.width())
         ui->btnDebugUnlock->setVisible(true);
 }
 
@@ -150,42 +154,4 @@ void TMainForm::seDelayChange()
 {
     TimerBeriEnkoder->setInterval(
         spinEditValue(ui->seDelay->cleanText(), ui->seDelay->minimum(), ui->seDelay->maximum()));
-}
-
-void TMainForm::setOuterSize(int width, int height)
-{
-    m_outerSize = QSize(width, height);
-    fitClientToOuterSize();
-}
-
-QSize TMainForm::frameExtent() const
-{
-    if (isVisible()) {
-        const QSize extent = frameGeometry().size() - geometry().size();
-        if (extent.width() > 0 || extent.height() > 0)
-            return extent;
-    }
-    return FramelessExtent;
-}
-
-void TMainForm::fitClientToOuterSize()
-{
-    m_frameUsed = frameExtent();
-    // Fixed size: the operator cannot resize the window.
-    setFixedSize(m_outerSize - m_frameUsed);
-}
-
-// A window manager reports its frame only once the window is on screen; fit to it then.
-void TMainForm::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    if (frameExtent() != m_frameUsed)
-        fitClientToOuterSize();
-}
-
-void TMainForm::moveEvent(QMoveEvent *event)
-{
-    QWidget::moveEvent(event);
-    if (frameExtent() != m_frameUsed)
-        fitClientToOuterSize();
 }

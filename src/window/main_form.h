@@ -19,6 +19,7 @@
 
 #include <memory>
 
+class PaintPacer;
 class QTimer;
 
 namespace Ui {
@@ -120,9 +121,6 @@ public:
     // One poll step per tick while "Read encoder" is ticked.
     QTimer *TimerBeriEnkoder = nullptr;
 
-    // The window's outer size, frame included, as last set by the program.
-    QSize outerSize() const { return m_outerSize; }
-
 protected:
     // Sends `request` on the port `port` (always ComID) and collects `expectedLength` bytes of
     // reply within 300 ms. 0: complete; -1: fewer bytes came (reply holds them); -3: no port,
@@ -139,8 +137,6 @@ protected:
     virtual bool searchForEncoder();
 
     void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void moveEvent(QMoveEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -242,18 +238,13 @@ private:
     // The recording's full file name, for its error messages.
     QString m_recordingPath;
 
-    // Sets the size frame included; the client area is what remains after the frame.
-    void setOuterSize(int width, int height);
-    QSize frameExtent() const;
-    void fitClientToOuterSize();
-
     std::unique_ptr<Ui::TMainForm> ui;
     std::unique_ptr<serial::SerialPort> m_port;
     int m_nextPortHandle = 1;
     // The layout's caption without the version: the title of the message boxes.
     QString m_applicationTitle;
-    QSize m_outerSize;
-    QSize m_frameUsed;
+    // Paints the port and rate being tried at once during the search, frame or no frame.
+    PaintPacer *m_paintPacer = nullptr;
     // The widget that received the key press being handled, so that the same press travelling
     // up to the parents is not taken twice.
     QPointer<QWidget> m_keyReceiver;

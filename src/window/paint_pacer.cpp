@@ -52,6 +52,14 @@ bool PaintPacer::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
+void PaintPacer::repaintNow(QWidget *widget)
+{
+    // The repaint asks the window for an update request at once, which the filter lets pass.
+    m_painting = true;
+    widget->repaint();
+    m_painting = false;
+}
+
 void PaintPacer::paintHeldFrameIfDue()
 {
     if (m_frameHeld && frameDue())

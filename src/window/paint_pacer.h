@@ -26,6 +26,11 @@ public:
     // Paces `window`'s repaints; the pacer is a child of the window.
     PaintPacer(QWidget *window, int frameIntervalMs);
 
+    // Paints `widget` (a control of the window) now, whether a frame is due or not, together with
+    // whatever else waits to be painted: for a change that must show before the thread goes
+    // busy for a while, as the port search is between two of its steps.
+    void repaintNow(QWidget *widget);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

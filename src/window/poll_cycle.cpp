@@ -80,9 +80,12 @@ void TMainForm::DecodeResponse(int index)
     const char command = quarn::pollCommand(index);
     const QLocale locale;
 
-    // Painted with everything else of this step as soon as the tick returns to the event loop,
-    // which it does at once: one paint per step instead of one per changed control.
-    setLampColour(ui->pnlComm, quarn::toggledCommLampColour(lampColour(ui->pnlComm)));
+    // The communication lamp shows that replies come. Painted frames are paced, and at a poll
+    // interval below the frame interval two changes within one frame would cancel out on screen,
+    // so the lamp changes once its last colour has been painted: once per frame with a reply.
+    // A lamp that is not on screen has no frames to wait for and follows every reply.
+    if (ui->pnlComm->colourShown() || !ui->pnlComm->isVisible())
+        setLampColour(ui->pnlComm, quarn::toggledCommLampColour(lampColour(ui->pnlComm)));
 
     // One echo label is on show with the last complete cycle while the other collects this one.
     // The labels change places once a cycle; showing a shown widget is not free, so only a

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "port_lister.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -41,7 +44,7 @@ TEST(PortLister, SystemPortsAreNamedByDescriptionOrPortName)
     EXPECT_EQ(plain.deviceName, QStringLiteral("ttyS0"));
 }
 
-TEST(PortLister, ItemTextAndItsIdentifier)
+TEST(PortLister, ItemText)
 {
     struct Case {
         QString identifier;
@@ -57,9 +60,7 @@ TEST(PortLister, ItemTextAndItsIdentifier)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text.toStdString());
         EXPECT_EQ(portItemText(c.identifier, c.deviceName), c.text);
-        EXPECT_EQ(identifierFromItemText(c.text), c.identifier);
     }
-    EXPECT_EQ(identifierFromItemText(QStringLiteral("COM7")), QStringLiteral("COM7"));
 }
 
 // A character outside the Basic Multilingual Plane takes two UTF-16 units; cutting a name to ten
@@ -73,9 +74,6 @@ TEST(PortLister, DeviceNamesAreNeverCutInsideACharacter)
         QString expected;
     };
     const Case cases[] = {
-        {"registry value name",
-         registryPortItem(QStringLiteral("\\Device\\Sereial") + plug + plug, QStringLiteral("COM5"))->deviceName,
-         QStringLiteral("Sereial") + plug},
         {"extra port path", extraPortEntries(QStringLiteral("/tmp/abcdefghi") + plug).value(0).deviceName,
          QStringLiteral("abcdefghi")},
         {"system port description",
@@ -94,37 +92,96 @@ TEST(PortLister, DeviceNamesAreNeverCutInsideACharacter)
     }
 }
 
-TEST(PortLister, RegistryValuesBecomeItems)
+// A port by its identifier; the path is /dev/<identifier> and, unless given, leads to itself.
+PortDescription port(const char *identifier, PortKind kind, const char *resolved = nullptr)
+{
+    const QString path = QStringLiteral("/dev/") + QString::fromLatin1(identifier);
+    return {{QString::fromLatin1(identifier), path, QString()}, kind,
+            resolved != nullptr ? QString::fromLatin1(resolved) : path};
+}
+
+QStringList identifiers(const QList<PortDescription> &ports)
+{
+    QStringList list;
+    for (const PortDescription &port : ports)
+        list.append(port.entry.identifier);
+    return list;
+}
+
+constexpr PortKind Extra = PortKind::Extra;
+constexpr PortKind Usb = PortKind::UsbAdapter;
+constexpr PortKind BuiltIn = PortKind::BuiltIn;
+
+TEST(PortLister, ExtraPortsThenUsbAdaptersThenBuiltInPortsEachInTheirOrder)
 {
     struct Case {
-        const char *name;
-        const char *data;
-        bool listed;
-        const char *item;
+        const char *what;
+        QList<PortDescription> ports;
+        QStringList expected;
     };
     const Case cases[] = {
-        {"\\Device\\VCP0", "COM5", true, "5  VCP0"},
-        {"\\Device\\Serial0", "COM12", true, "12  Serial0"},
-        {"\\Device\\ProlificSerial10", "COM3", true, "3  ProlificSe"},
-        {"\\Device\\VCP0", "COM", true, "  VCP0"},
-        {"\\Device\\VCP0", "com5", false, ""},
-        {"\\Device\\VCP0", "LPT1", false, ""},
-        {"\\Device\\VCP0", "", false, ""},
-        // No backslash after the first character: the name's first 10 characters.
-        {"\\SerialPortNumberOne", "COM4", true, "4  \\SerialPor"},
-        {"Silabser0", "COM9", true, "9  Silabser0"},
-        // A backslash as the very first character alone does not count.
-        {"\\", "COM1", true, "1  \\"},
-        {"A\\", "COM2", true, "2  "},
+        {"built-in UARTs listed before the adapters",
+         {port("ttyS0", BuiltIn), port("ttyS1", BuiltIn), port("ttyUSB0", Usb), port("ttyACM0", Usb)},
+         {"ttyUSB0", "ttyACM0", "ttyS0", "ttyS1"}},
+        {"extra ports stay first in the operator's order",
+         {port("ttyS0", BuiltIn), port("ttyUSB1", Usb), port("sim-b", Extra), port("sim-a", Extra)},
+         {"sim-b", "sim-a", "ttyUSB1", "ttyS0"}},
+        {"kinds interleaved", {port("ttyUSB1", Usb), port("ttyS4", BuiltIn), port("ttyUSB0", Usb)},
+         {"ttyUSB1", "ttyUSB0", "ttyS4"}},
+        {"only built-in ports", {port("ttyS1", BuiltIn), port("ttyS0", BuiltIn)}, {"ttyS1", "ttyS0"}},
+        {"nothing", {}, {}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.name) + " = " + c.data);
-        const auto item = registryPortItem(QString::fromLatin1(c.name), QString::fromLatin1(c.data));
-        ASSERT_EQ(item.has_value(), c.listed);
-        if (item) {
-            EXPECT_EQ(portItemText(item->number, item->deviceName), QString::fromLatin1(c.item));
-        }
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(identifiers(inSearchOrder(c.ports)), c.expected);
     }
+}
+
+TEST(PortLister, EachDeviceIsListedOnceUnderItsFirstName)
+{
+    struct Case {
+        const char *what;
+        QList<PortDescription> ports;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"an extra port that the system lists too",
+         {port("serial/by-id/usb-FTDI", Extra, "/dev/ttyUSB0"), port("ttyUSB0", Usb), port("ttyS0", BuiltIn)},
+         {"serial/by-id/usb-FTDI", "ttyS0"}},
+        {"two links to one device", {port("quarn-a", Extra, "/dev/pts/4"), port("quarn-b", Extra, "/dev/pts/4")},
+         {"quarn-a"}},
+        {"one path named twice", {port("sim", Extra), port("ttyUSB0", Usb), port("sim", Extra)}, {"sim", "ttyUSB0"}},
+        {"different devices", {port("ttyUSB0", Usb), port("ttyUSB1", Usb), port("ttyS0", BuiltIn)},
+         {"ttyUSB0", "ttyUSB1", "ttyS0"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(identifiers(onePerDevice(c.ports)), c.expected);
+    }
+}
+
+// Through the environment and the file system: links are followed to the device they name.
+TEST(PortLister, ExtraPortsLeadingToOneDeviceAreListedOnce)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString device = dir.filePath(QStringLiteral("device"));
+    const QString link = dir.filePath(QStringLiteral("link"));
+    const QString other = dir.filePath(QStringLiteral("other"));
+    ASSERT_TRUE(QFile(device).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile(other).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(device, link));
+
+    const QString list = QStringList{link, device, dir.path() + QStringLiteral("/./device"), other, link}.join(u':');
+    ASSERT_EQ(::setenv("QUARN_EXTRA_PORTS", list.toLocal8Bit().constData(), 1), 0);
+    const QList<PortEntry> ports = listPorts();
+    ::unsetenv("QUARN_EXTRA_PORTS");
+
+    ASSERT_GE(ports.size(), 2);
+    EXPECT_EQ(ports[0].path, link);
+    EXPECT_EQ(ports[1].path, other);
+    for (qsizetype i = 2; i < ports.size(); ++i)
+        EXPECT_FALSE(ports[i].path.startsWith(dir.path())) << ports[i].path.toStdString();
 }
 
 } // namespace

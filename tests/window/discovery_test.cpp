@@ -20,11 +20,13 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 
 namespace {
@@ -213,6 +215,84 @@ TEST(Discovery, AWriteFailureClosesThatPortOnceAndTheSearchGoesOnWithTheNext)
     EXPECT_EQ(form.portList()->currentRow(), 1);
     EXPECT_EQ(form.checkedRate(), 0);
     EXPECT_EQ(form.resolucija_bitov, 19);
+}
+
+// What the screen last showed of the search: the list's highlighted row and the checked rate,
+// taken whenever the list or a rate item is painted.
+class PaintedSearchState : public QObject {
+public:
+    explicit PaintedSearchState(DiscoveryForm &form) : m_form(form)
+    {
+        form.portList()->viewport()->installEventFilter(this);
+        for (int index = 0; index < 7; ++index)
+            rateItem(index)->installEventFilter(this);
+    }
+    int row = -2;
+    int rate = -2;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return false;
+        if (watched == m_form.portList()->viewport())
+            row = m_form.portList()->currentRow();
+        else if (static_cast<QAbstractButton *>(watched)->isChecked())
+            rate = m_form.checkedRate();
+        return false;
+    }
+
+private:
+    QAbstractButton *rateItem(int index) const
+    {
+        return m_form.control<QAbstractButton>(QStringLiteral("rgBaudrateItem%1").arg(index).toLatin1().constData());
+    }
+    DiscoveryForm &m_form;
+};
+
+// The search keeps the thread busy from attempt to attempt; what it tries must be on screen
+// before each attempt, although painted frames are otherwise paced.
+TEST(Discovery, ThePortAndTheRateBeingTriedArePaintedBeforeEachAttempt)
+{
+    DiscoveryForm form;
+    form.InitTimer->stop();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    PaintedSearchState painted(form);
+    struct Attempt {
+        int port;
+        int rate;
+        int paintedRow;
+        int paintedRate;
+    };
+    std::vector<Attempt> attempts;
+    const QByteArray reply = identificationReply("QX108---19M-----", 9);
+    for (int port = 0; port < 2; ++port) {
+        auto fake = std::make_unique<FakeSerialPort>();
+        FakeSerialPort *raw = fake.get();
+        fake->setResponder([&, port, raw](const QByteArray &) -> QList<serial::FakeReplyChunk> {
+            const int rate = static_cast<int>(
+                std::find(serial::kBaudRates.begin(), serial::kBaudRates.end(), raw->baudRate())
+                - serial::kBaudRates.begin());
+            attempts.push_back({port, rate, painted.row, painted.rate});
+            // The second port answers at its third rate; before, a reply that is no
+            // identification fails each attempt at once.
+            return {{0, port == 1 && rate == 2 ? reply : QByteArray(reply.size(), 'x')}};
+        });
+        form.scriptedPorts.push_back(std::move(fake));
+    }
+    form.ports = serial::extraPortEntries(QStringLiteral("/dev/fakeA:/dev/fakeB"));
+    form.InitTimer->setInterval(0);
+    form.InitTimer->start();
+    ASSERT_TRUE(form.waitUntilFound(3000));
+
+    ASSERT_EQ(attempts.size(), 10u);
+    for (const Attempt &attempt : attempts) {
+        SCOPED_TRACE(testing::Message() << "port " << attempt.port << ", rate " << attempt.rate);
+        EXPECT_EQ(attempt.paintedRow, attempt.port);
+        EXPECT_EQ(attempt.paintedRate, attempt.rate);
+    }
 }
 
 TEST(Discovery, StopsAfterTheCurrentAttemptWhenTheApplicationTerminates)

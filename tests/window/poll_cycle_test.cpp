@@ -19,7 +19,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QLocale>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -326,6 +328,49 @@ TEST_F(PollCycleTest, NewReadoutTextsAskForNoLayout)
     // The shaft turned, so the readouts did take new texts.
     EXPECT_NE(text("pnlAbsPosDeg"), before);
     EXPECT_EQ(counter.count, 0);
+}
+
+// The colour of a lamp each time it is painted.
+class LampPaints : public QObject {
+public:
+    explicit LampPaints(QWidget *lamp) : m_lamp(lamp) { lamp->installEventFilter(this); }
+    std::vector<quint32> colours;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            colours.push_back(lampColour(m_lamp));
+        return false;
+    }
+
+private:
+    QWidget *m_lamp;
+};
+
+// Painted frames are paced (20 a second); at a poll interval of 25 ms two replies fall in
+// most frames, and a lamp toggled at each of them would show one colour frame after frame.
+TEST_F(PollCycleTest, TheCommunicationLampAlternatesFromPaintedFrameToPaintedFrame)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    connect();
+    form.control<QSpinBox>("seDelay")->setValue(25);
+    ASSERT_EQ(form.TimerBeriEnkoder->interval(), 25);
+    QTest::qWait(100);
+    LampPaints paints(form.control("pnlComm"));
+    form.control<QCheckBox>("cbBeriEnkoder")->setChecked(true);
+    QTest::qWait(1500);
+    form.control<QCheckBox>("cbBeriEnkoder")->setChecked(false);
+
+    // About 30 frames; a slow machine paints fewer.
+    ASSERT_GE(paints.colours.size(), 10u);
+    int repeated = 0;
+    for (std::size_t at = 1; at < paints.colours.size(); ++at) {
+        if (paints.colours[at] == paints.colours[at - 1])
+            ++repeated;
+    }
+    EXPECT_EQ(repeated, 0) << "of " << paints.colours.size() << " painted frames";
 }
 
 TEST_F(PollCycleTest, ASilentEncoderClosesThePortAndRearmsTheSearch)

@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: MIT
+// Shows the window on the X display of $DISPLAY, takes it through its three sizes (at start,
+// Ctrl+A, Ctrl+Shift+A) and prints what the X server reports for each: the size of the
+// window's own client area and its outer size, the frame that the window manager declares
+// (_NET_FRAME_EXTENTS) included, one line each:
+//
+//   <size> <client width> <client height> <outer width> <outer height>
+//
+// With --managed it first waits for the window manager, and then until it has framed the window. Exit code 0 when
+// every size could be measured.
+
+#include "main_form.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// No serial port is touched: the search finds an empty list.
+class ProbeForm : public TMainForm {
+public:
+    QList<serial::PortEntry> listPorts() const override { return {}; }
+};
+
+template <typename T>
+using XReply = std::unique_ptr<T, decltype(&std::free)>;
+
+// The server's view of a window, through a connection of our own rather than the toolkit's.
+class ServerView {
+public:
+    ServerView() : m_connection(xcb_connect(nullptr, nullptr)) {}
+    ~ServerView() { xcb_disconnect(m_connection); }
+    ServerView(const ServerView &) = delete;
+    ServerView &operator=(const ServerView &) = delete;
+
+    bool connected() const { return xcb_connection_has_error(m_connection) == 0; }
+
+    QSize size(xcb_window_t window) const
+    {
+        XReply<xcb_get_geometry_reply_t> geometry(
+            xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr), &std::free);
+        if (!geometry)
+            return {};
+        return {geometry->width + 2 * geometry->border_width, geometry->height + 2 * geometry->border_width};
+    }
+
+    // Whether a window manager runs: it names its check window on the root window.
+    bool windowManagerRunning() const
+    {
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        return !cardinals(screen->root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).empty();
+    }
+
+    // The frame the window manager put around `window` (left, right, top, bottom), as it
+    // declares it; nothing before one did. Borders that a manager keeps invisible around its
+    // frame (for resizing and shadows) are not part of it.
+    std::vector<quint32> frameExtents(xcb_window_t window) const
+    {
+        return cardinals(window, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
+    }
+
+private:
+    std::vector<quint32> cardinals(xcb_window_t window, const char *name, xcb_atom_t type) const
+    {
+        XReply<xcb_intern_atom_reply_t> atom(
+            xcb_intern_atom_reply(m_connection,
+                                  xcb_intern_atom(m_connection, 1, static_cast<uint16_t>(std::strlen(name)), name),
+                                  nullptr),
+            &std::free);
+        if (!atom || atom->atom == XCB_ATOM_NONE)
+            return {};
+        XReply<xcb_get_property_reply_t> property(
+            xcb_get_property_reply(m_connection, xcb_get_property(m_connection, 0, window, atom->atom, type, 0, 16),
+                                   nullptr),
+            &std::free);
+        if (!property || property->format != 32)
+            return {};
+        const auto *values = static_cast<const quint32 *>(xcb_get_property_value(property.get()));
+        return {values, values + xcb_get_property_value_length(property.get()) / 4};
+    }
+
+    xcb_connection_t *m_connection;
+};
+
+template <typename Condition>
+bool waitFor(Condition condition, int limitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > limitMs)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const bool managed = app.arguments().contains(QStringLiteral("--managed"));
+    ServerView server;
+    if (!server.connected()) {
+        std::fprintf(stderr, "window_size_probe: no X display\n");
+        return 2;
+    }
+
+    if (managed && !waitFor([&] { return server.windowManagerRunning(); }, 10000)) {
+        std::fprintf(stderr, "window_size_probe: no window manager came up\n");
+        return 1;
+    }
+
+    ProbeForm form;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form, 10000)) {
+        std::fprintf(stderr, "window_size_probe: the window was never exposed\n");
+        return 1;
+    }
+    const auto window = static_cast<xcb_window_t>(form.winId());
+    if (managed && !waitFor([&] { return server.frameExtents(window).size() == 4; }, 10000)) {
+        std::fprintf(stderr, "window_size_probe: no window manager framed the window\n");
+        return 1;
+    }
+
+    const auto report = [&](const char *name) {
+        // The server has the size once the window manager carried out the request; the frame
+        // follows with it. Then a moment for a window manager that adjusts in several steps.
+        const bool settled = waitFor([&] { return server.size(window) == form.size(); }, 5000);
+        QTest::qWait(300);
+        const QSize client = server.size(window);
+        QSize outer = client;
+        if (const std::vector<quint32> frame = server.frameExtents(window); frame.size() == 4)
+            outer += QSize(static_cast<int>(frame[0] + frame[1]), static_cast<int>(frame[2] + frame[3]));
+        std::printf("%s %d %d %d %d\n", name, client.width(), client.height(), outer.width(), outer.height());
+        std::fflush(stdout);
+        if (!settled)
+            std::fprintf(stderr, "window_size_probe: %s: the server kept %dx%d for a window of %dx%d\n", name,
+                         client.width(), client.height(), form.width(), form.height());
+    };
+    report("first");
+    QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier);
+    report("recording");
+    QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    report("whole");
+    return 0;
+}
