@@ -42,6 +42,22 @@ QString usbDeviceFolder(const SystemPaths &paths, const QString &ttyDevice)
     return {};
 }
 
+// The driver of the device, or of the first device above it with one. Built-in UARTs sit on
+// serial core's own bus ("port", "ctrl") below the device whose driver names the hardware.
+QString driverName(const SystemPaths &paths, const QString &deviceFolder)
+{
+    const QString serialCoreBus = QFileInfo(paths.sys).canonicalFilePath() + QStringLiteral("/bus/serial-base/");
+    QDir folder(deviceFolder);
+    for (int level = 0; level < 4; ++level) {
+        const QString driver = QFileInfo(folder.filePath(QStringLiteral("driver"))).canonicalFilePath();
+        if (!driver.isEmpty() && !driver.startsWith(serialCoreBus))
+            return QFileInfo(driver).fileName();
+        if (!folder.cdUp())
+            break;
+    }
+    return {};
+}
+
 } // namespace
 
 PortFacts readPortFacts(const SystemPaths &paths, const QString &path)
@@ -70,7 +86,7 @@ PortFacts readPortFacts(const SystemPaths &paths, const QString &path)
     const QString deviceFolder = QFileInfo(classFolder + QStringLiteral("/device")).canonicalFilePath();
     if (deviceFolder.isEmpty())
         return facts;
-    facts.driver = QFileInfo(QFileInfo(deviceFolder + QStringLiteral("/driver")).canonicalFilePath()).fileName();
+    facts.driver = driverName(paths, deviceFolder);
 
     const QString usb = usbDeviceFolder(paths, deviceFolder);
     if (!usb.isEmpty()) {
