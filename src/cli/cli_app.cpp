@@ -3,6 +3,7 @@
 
 #include "configuration_commands.h"
 #include "debug_command.h"
+#include "doctor_command.h"
 #include "encoder_link.h"
 #include "info_commands.h"
 #include "output.h"
@@ -58,6 +59,12 @@ const SubCommand SubCommands[] = {
      "the decoded fields, the code words and the three harmonic magnitudes. --record writes the "
      "window's recording file (a directory gets the window's file name TEST_<part>_<serial>_"
      "<time>.csv). Ctrl+C ends the run after the current reading (exit code 0)."},
+    {"doctor", "Tell why no encoder is found here, and how to fix it.",
+     "Checks each port that the search walks (or only --port): permissions against your groups, other "
+     "programs holding it, ModemManager, brltty, the FTDI latency timer, the driver's low-latency mode, "
+     "and whether a Quarn-2 answers at one of the seven rates. One line per finding with its fix; "
+     "--json gives one object per port. Exit code 0 when an encoder answered or nothing blocks, 1 "
+     "when a finding blocks."},
 };
 
 const SubCommand *findSubCommand(const QString &name)
@@ -260,6 +267,15 @@ public:
         if (isSet(record) && parser.value(record).isEmpty())
             return usageError(context_, QStringLiteral("--record needs a file or a directory"), hint);
 
+        if (name == QLatin1String("doctor")) {
+            if (choice.baudRate != 0)
+                return usageError(context_, QStringLiteral("doctor tries every rate; --baud is not taken"), hint);
+            DoctorOptions options;
+            options.format = format;
+            return runDoctor(choice.path.isEmpty() ? context_.listPorts()
+                                                   : QList<serial::PortEntry>{namedPortEntry(choice.path)},
+                             options, context_);
+        }
         if (name == QLatin1String("ports")) {
             return runPorts(choice.path.isEmpty() ? context_.listPorts()
                                                   : QList<serial::PortEntry>{namedPortEntry(choice.path)},

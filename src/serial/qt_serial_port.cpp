@@ -22,6 +22,7 @@ bool QtSerialPort::open(const QString &path)
     if (port_.isOpen())
         port_.close();
     clearErrorIfSet();
+    lowLatency_ = LowLatencyMode::Unknown;
     port_.setPortName(path);
     if (!port_.open(QIODevice::ReadWrite)) {
         noteFailure();
@@ -36,14 +37,25 @@ void QtSerialPort::requestLowLatency()
 {
 #ifdef Q_OS_LINUX
     // USB serial adapters otherwise hold short replies back for up to 16 ms. Drivers and
-    // pseudo-terminals that do not support it refuse, and the port is used as it is.
+    // pseudo-terminals that do not support it refuse, and the port is used as it is. Some
+    // drivers take the request and drop the flag, so the outcome is read back.
     const int fd = static_cast<int>(port_.handle());
     serial_struct settings{};
-    if (::ioctl(fd, TIOCGSERIAL, &settings) != 0)
+    if (::ioctl(fd, TIOCGSERIAL, &settings) != 0) {
+        lowLatency_ = LowLatencyMode::Unsupported;
         return;
+    }
     settings.flags |= static_cast<int>(ASYNC_LOW_LATENCY);
-    ::ioctl(fd, TIOCSSERIAL, &settings);
+    serial_struct after{};
+    const bool taken = ::ioctl(fd, TIOCSSERIAL, &settings) == 0 && ::ioctl(fd, TIOCGSERIAL, &after) == 0
+                       && (after.flags & static_cast<int>(ASYNC_LOW_LATENCY)) != 0;
+    lowLatency_ = taken ? LowLatencyMode::Active : LowLatencyMode::Refused;
 #endif
+}
+
+LowLatencyMode QtSerialPort::lowLatencyMode() const
+{
+    return port_.isOpen() ? lowLatency_ : LowLatencyMode::Unknown;
 }
 
 bool QtSerialPort::isOpen() const

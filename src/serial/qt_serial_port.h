@@ -28,6 +28,7 @@ public:
     QByteArray read(qint64 maxBytes) override;
     void close() override;
     QString errorText() const override;
+    LowLatencyMode lowLatencyMode() const override;
 
 private:
     void noteFailure();
@@ -35,11 +36,12 @@ private:
     enum class WaitOutcome { Input, NoInput, Broken };
     // One wait in the driver of at most `timeoutMs` for input.
     WaitOutcome waitOnce(int timeoutMs);
-    // Asks the driver to pass input on at once; silently ignored where refused.
+    // Asks the driver to pass input on at once and notes whether it did; the port is used either way.
     void requestLowLatency();
 
     QSerialPort port_;
     QString errorText_;
+    LowLatencyMode lowLatency_ = LowLatencyMode::Unknown;
 };
 
 } // namespace serial

@@ -9,6 +9,14 @@
 
 namespace serial {
 
+// Whether the driver passes input on at once (Linux ASYNC_LOW_LATENCY), as found after opening.
+enum class LowLatencyMode {
+    Unknown,     // not asked (closed port, or a platform without the setting)
+    Unsupported, // the driver has no such setting (pseudo-terminals, some USB drivers)
+    Refused,     // the driver took the request but the mode is not on afterwards
+    Active,
+};
+
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
@@ -33,6 +41,8 @@ public:
     virtual void close() = 0;
     // Why the last operation failed, for messages.
     virtual QString errorText() const = 0;
+    // What became of the low-latency request made when the port was opened.
+    virtual LowLatencyMode lowLatencyMode() const { return LowLatencyMode::Unknown; }
 };
 
 } // namespace serial

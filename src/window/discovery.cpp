@@ -9,6 +9,7 @@
 #include "wait_ms.h"
 
 #include "identification.h"
+#include "open_failure.h"
 #include "port_search.h"
 #include "quarn_konstante.h"
 
@@ -95,7 +96,10 @@ bool TMainForm::searchForEncoder()
         // The first thing a Linux user meets is a port they may not open: say why on its item,
         // without stopping the search.
         QListWidgetItem *item = ui->listCom->item(portIndex);
-        item->setToolTip(ports.at(portIndex).path + QStringLiteral(": ") + errorText);
+        const QString &path = ports.at(portIndex).path;
+        const std::optional<doctor::Finding> why = doctor::openFailureFinding({}, doctor::currentUser(), path);
+        item->setToolTip(path + QStringLiteral(": ") + errorText
+                         + (why ? u'\n' + doctor::adviceLine(*why) : QString()));
         item->setForeground(QBrush(colourFromNumber(colour::Red)));
     };
     hooks.rateSelected = [this](int, int rateIndex) {

@@ -76,6 +76,8 @@ public:
     void vanish();
     // waitForInput() returns false at once instead of waiting, as a port in error does.
     void setWaitReturnsAtOnce(bool atOnce);
+    // What lowLatencyMode() reports while the fake is open.
+    void setLowLatencyMode(LowLatencyMode mode) { lowLatency_ = mode; }
 
     const FakePortRecord &record() const { return *record_; }
     std::shared_ptr<const FakePortRecord> sharedRecord() const { return record_; }
@@ -93,6 +95,7 @@ public:
     QByteArray read(qint64 maxBytes) override;
     void close() override;
     QString errorText() const override;
+    LowLatencyMode lowLatencyMode() const override { return open_ ? lowLatency_ : LowLatencyMode::Unknown; }
 
 private:
     struct Scheduled {
@@ -114,6 +117,7 @@ private:
     bool waitReturnsAtOnce_ = false;
     bool failAllWrites_ = false;
     QString openError_;
+    LowLatencyMode lowLatency_ = LowLatencyMode::Unknown;
     QString errorText_;
     qint32 baudRate_ = 0;
     std::set<qsizetype> failingWrites_;

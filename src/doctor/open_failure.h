@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Why a port did not open, in one finding: the first of the access and holder checks that
+// blocks it. The port list of the window shows it on the port's item; the doctor reports the
+// same findings.
+
+#include "device_access.h"
+#include "finding.h"
+#include "port_facts.h"
+#include "process_table.h"
+#include "system_paths.h"
+
+#include <optional>
+
+namespace doctor {
+
+// Checks 1 and 2 of a port.
+Finding portAccessFinding(const PortFacts &port, const UserIdentity &user, const Accounts &accounts);
+Finding portHoldersFinding(const PortFacts &port, const ProcessTable &processes, const SystemPaths &paths);
+
+// The blocking finding that explains a port that would not open; nothing when these checks
+// find none.
+std::optional<Finding> openFailureFinding(const SystemPaths &paths, const UserIdentity &user, const QString &path);
+
+// "<finding>. Fix: <fix>", the line the port list shows.
+QString adviceLine(const Finding &finding);
+
+} // namespace doctor
