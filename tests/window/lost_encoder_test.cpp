@@ -111,8 +111,20 @@ bool waitFor(Condition condition, int limitMs)
 class SequenceForm : public TestForm {
 public:
     std::deque<std::unique_ptr<serial::SerialPort>> scriptedPorts;
+    // How long each message box stays open with the event loop running, as one on screen does
+    // until the operator closes it; and the port handle at its closing.
+    int messageOpenMs = 0;
+    std::vector<int> comIdAtMessageClose;
 
 protected:
+    void showMessage(MessageKind kind, const QString &text) override
+    {
+        TestForm::showMessage(kind, text);
+        if (messageOpenMs > 0) {
+            orodja::WaitMs(messageOpenMs);
+            comIdAtMessageClose.push_back(ComID);
+        }
+    }
     std::unique_ptr<serial::SerialPort> createPort() override
     {
         if (scriptedPorts.empty())
@@ -252,6 +264,21 @@ TEST_F(LostEncoderTest, AnEncoderFoundDuringACommandIsPolledOnceTheCommandEnds)
     EXPECT_TRUE(form.messages.empty());
     // The request found no port; the search came after the command, not inside it.
     EXPECT_EQ(protectedCommands(*encoder), QByteArray());
+    EXPECT_TRUE(pollingAgain(*encoder));
+}
+
+TEST_F(LostEncoderTest, NoSearchRunsWhileTheDebugUnlockMessageIsOpen)
+{
+    // Unlock with no port: its echo message stays open for a while, with an encoder on offer.
+    const auto encoder = offer(scriptedEncoder());
+    form.messageOpenMs = 300;
+    form.InitTimer->start();
+
+    form.btnDebugUnlockClick();
+
+    EXPECT_EQ(messageTexts(),
+              std::vector<QString>{QStringLiteral("Problem pri odklepanju s komando G. Nepravilen echo.")});
+    EXPECT_EQ(form.comIdAtMessageClose, std::vector<int>{-1});
     EXPECT_TRUE(pollingAgain(*encoder));
 }
 
