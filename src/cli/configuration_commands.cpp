@@ -25,7 +25,8 @@ bool send(EncoderLink &link, Context &context, const QByteArray &request)
 }
 
 // A request of a sequence that did not go out ends it, named as the window names it.
-bool sendStep(EncoderLink &link, Context &context, const QByteArray &request, const QString &failureText)
+bool sendStep(EncoderLink &link, Context &context, const QByteArray &request,
+              const QString &failureText)
 {
     if (send(link, context, request))
         return true;

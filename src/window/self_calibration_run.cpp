@@ -86,7 +86,8 @@ void TMainForm::btnStartSelfCalClick()
             return;
         // A status that does not come whole tells nothing; the wait goes on. A port that is gone
         // brings none: the run ends there.
-        const int result = ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, RxBuffer);
+        const int result =
+            ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, RxBuffer);
         if (result == 0)
             finished = quarn::selfCalStatusChanged(initialStatus, RxBuffer);
         if (result == -3) {

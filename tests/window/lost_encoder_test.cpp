@@ -20,7 +20,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 
 namespace {
 
@@ -107,10 +106,9 @@ bool waitFor(Condition condition, int limitMs)
     return condition();
 }
 
-// The window with ports from the test: scripted ones in turn, then real ones.
+// The window with the port the test hands over, or else a real one.
 class SequenceForm : public TestForm {
 public:
-    std::deque<std::unique_ptr<serial::SerialPort>> scriptedPorts;
     // How long each message box stays open with the event loop running, as one on screen does
     // until the operator closes it; and the port handle at its closing.
     int messageOpenMs = 0;
@@ -127,11 +125,7 @@ protected:
     }
     std::unique_ptr<serial::SerialPort> createPort() override
     {
-        if (scriptedPorts.empty())
-            return std::make_unique<serial::QtSerialPort>();
-        std::unique_ptr<serial::SerialPort> port = std::move(scriptedPorts.front());
-        scriptedPorts.pop_front();
-        return port;
+        return nextPort != nullptr ? std::move(nextPort) : std::make_unique<serial::QtSerialPort>();
     }
 };
 
@@ -154,7 +148,7 @@ protected:
     std::shared_ptr<const serial::FakePortRecord> connectTo(std::unique_ptr<FakeSerialPort> port)
     {
         auto record = port->sharedRecord();
-        form.scriptedPorts.push_back(std::move(port));
+        form.nextPort = std::move(port);
         EXPECT_TRUE(form.OpenComPort(QStringLiteral("/dev/fakeA")));
         EXPECT_TRUE(form.identifyOpenEncoder());
         return record;
@@ -163,7 +157,7 @@ protected:
     std::shared_ptr<const serial::FakePortRecord> offer(std::unique_ptr<FakeSerialPort> port)
     {
         auto record = port->sharedRecord();
-        form.scriptedPorts.push_back(std::move(port));
+        form.nextPort = std::move(port);
         form.ports = {{QStringLiteral("/dev/fakeB"), QStringLiteral("/dev/fakeB"), QStringLiteral("fakeB")}};
         return record;
     }
@@ -237,7 +231,7 @@ TEST_F(LostEncoderTest, SetZeroHereSetsNoZeroWithoutAGoodReadingOfItsOwn)
         }
         readEncoder()->setChecked(false);
         form.CloseComPort();
-        form.scriptedPorts.clear();
+        form.nextPort.reset();
     }
 }
 
