@@ -38,16 +38,19 @@ const SubCommand SubCommands[] = {
      "Prints header, part and serial number, firmware, resolution, counts per turn, turn type, "
      "ring diameter and code length."},
     {"poll", "Read the position, one line per reading.",
-     "Runs the poll cycle 1, 3, d, j, s, t, a (j only on firmware 2.9 and later), or one of its "
-     "commands with --command. Each reading gives counts, degrees, turns, the error flag and the "
-     "quantity of its command. Ctrl+C ends the run after the current reading (exit code 0)."},
+     "Runs the poll cycle 1, 3, d, j, s, t, a (j only on firmware whose minor version is 9 or "
+     "more), or one of its commands with --command. Each reading gives counts, degrees, turns, "
+     "the error flag and the quantity of its command. Ctrl+C ends the run after the current "
+     "reading (exit code 0)."},
     {"zero", "Set zero here: the current position becomes zero.",
-     "Sends the window's sequence: zero offset 2, multiturn 0, a position reading, zero offset "
-     "at that position, a position reading, multiturn 0, save, multiturn 0; 100 ms between steps. "
-     "Refused while the encoder reports a position error."},
+     "Reads the position first and is refused while it carries the error flag; then sends the "
+     "window's sequence: zero offset 2, multiturn 0, a position reading, zero offset at that "
+     "position, a position reading, multiturn 0, save, multiturn 0; 100 ms between steps. Stops "
+     "before the zero at that position (\"Set zero offset failed!\") when its reading fails or "
+     "carries the error flag."},
     {"mt-zero", "Set the multiturn counter to 0 (multiturn encoders).", ""},
     {"factory-reset", "Restore the encoder's factory settings.", "Waits 500 ms after the request."},
-    {"reset-status", "Clear the persistent (latched) status (firmware 2.9 and later).",
+    {"reset-status", "Clear the persistent (latched) status (firmware minor version 9 or more).",
      "Waits 500 ms after the request."},
     {"selfcal", "Run the encoder's self-calibration.",
      "Sets the arc and, on firmware 2.9 and later, the timeout, starts the calibration and waits "

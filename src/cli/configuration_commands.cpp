@@ -24,6 +24,16 @@ bool send(EncoderLink &link, Context &context, const QByteArray &request)
     return exchange(link, context, request, 0, reply);
 }
 
+// A request of a sequence that did not go out ends it, named as the window names it.
+bool sendStep(EncoderLink &link, Context &context, const QByteArray &request,
+              const QString &failureText)
+{
+    if (send(link, context, request))
+        return true;
+    writeMessage(context, failureText);
+    return false;
+}
+
 int interrupted(Context &context, const QString &what)
 {
     writeMessage(context, QStringLiteral("interrupted: %1 did not complete").arg(what));
@@ -67,24 +77,31 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
         return ExitFailure;
     }
 
+    const QString zeroFailed = QStringLiteral("Set zero offset failed!");
+    const QString multiturnFailed = QStringLiteral("Set multitirn failed!");
     // A fresh template: the first request always carries the argument 2.
-    if (!send(link, context, quarn::zeroOffsetTemplate()))
+    if (!sendStep(link, context, quarn::zeroOffsetTemplate(), zeroFailed))
         return ExitFailure;
     if (!pause(context, StepPauseMs))
         return interrupted(context, command);
-    if (!send(link, context, quarn::multiturnZeroRequest()))
+    if (!sendStep(link, context, quarn::multiturnZeroRequest(), multiturnFailed))
         return ExitFailure;
     if (!pause(context, StepPauseMs))
         return interrupted(context, command);
-    // From the cycle's start, so both steps read the position: "1", then "3".
+    // From the cycle's start, so both steps read the position: "1", then "3". The zero is set
+    // only to this reading, and only when it came whole and without the error flag.
     const std::optional<PollStep> position = pollStep(link, context, 1);
-    if (!position)
+    if (position && position->reading.position.error)
+        writeMessage(context, QStringLiteral("the position read for the zero carries the error flag"));
+    if (!position || position->reading.position.error) {
+        writeMessage(context, zeroFailed);
         return ExitFailure;
+    }
     if (!pause(context, StepPauseMs))
         return interrupted(context, command);
 
     const std::int32_t zeroAt = position->reading.position.singleTurn;
-    if (!send(link, context, quarn::zeroOffsetRequest(zeroAt)))
+    if (!sendStep(link, context, quarn::zeroOffsetRequest(zeroAt), zeroFailed))
         return ExitFailure;
     if (!pause(context, StepPauseMs))
         return interrupted(context, command);
@@ -93,15 +110,15 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
         return ExitFailure;
     if (!pause(context, StepPauseMs))
         return interrupted(context, command);
-    if (!send(link, context, quarn::multiturnZeroRequest()))
+    if (!sendStep(link, context, quarn::multiturnZeroRequest(), multiturnFailed))
         return ExitFailure;
     if (!pause(context, StepPauseMs))
         return interrupted(context, command);
-    if (!send(link, context, quarn::saveRequest()))
+    if (!sendStep(link, context, quarn::saveRequest(), QStringLiteral("Value Save failed!")))
         return ExitFailure;
     if (!pause(context, StepPauseMs))
         return interrupted(context, command);
-    if (!send(link, context, quarn::multiturnZeroRequest()))
+    if (!sendStep(link, context, quarn::multiturnZeroRequest(), multiturnFailed))
         return ExitFailure;
 
     const quarn::PositionWord &now = after->reading.position;
@@ -136,7 +153,8 @@ int runFactoryReset(EncoderLink &link, OutputFormat format, Context &context)
 int runResetStatus(EncoderLink &link, OutputFormat format, Context &context)
 {
     if (!link.identity.persistentStatusSupported) {
-        writeMessage(context, QStringLiteral("firmware %1.%2 has no persistent status; it needs 2.9 or later")
+        writeMessage(context, QStringLiteral("firmware %1.%2 has no persistent status; it needs a minor "
+                                             "version of 9 or more")
                                   .arg(link.identity.firmwareMajor)
                                   .arg(link.identity.firmwareMinor));
         return ExitFailure;

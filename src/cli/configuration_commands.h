@@ -17,7 +17,8 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context);
 int runMultiturnZero(EncoderLink &link, OutputFormat format, Context &context);
 // Reset to factory settings.
 int runFactoryReset(EncoderLink &link, OutputFormat format, Context &context);
-// Reset of the persistent status; refused for firmware before 2.9, as the window's button is.
+// Reset of the persistent status; refused for firmware whose minor version is below 9, as the
+// window's button is.
 int runResetStatus(EncoderLink &link, OutputFormat format, Context &context);
 
 } // namespace cli

@@ -46,7 +46,7 @@ int runPoll(EncoderLink &link, const PollOptions &options, Context &context)
     const int minor = link.identity.firmwareMinor;
     if (options.commandIndex && quarn::isIdlePollStep(*options.commandIndex, minor)) {
         writeMessage(context, QStringLiteral("firmware %1 has no persistent status word (\"j\"); "
-                                             "it needs 2.9 or later")
+                                             "it needs a minor version of 9 or more")
                                   .arg(QStringLiteral("%1.%2").arg(link.identity.firmwareMajor).arg(minor)));
         return ExitFailure;
     }

@@ -95,12 +95,20 @@ QString selfCalProgressBar(int position, int maximum)
 int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &context)
 {
     const QByteArray statusRequest(1, quarn::cmd::SelfCalStatus);
+    const QString statusFailed = QStringLiteral("Command \"i\" failed!");
     QByteArray ignored;
-    const auto send = [&](const QByteArray &request) { return exchange(link, context, request, 0, ignored); };
+    // A request that did not go out ends the run, named as the window names it.
+    const auto send = [&](const QByteArray &request, const QString &failureText) {
+        if (exchange(link, context, request, 0, ignored))
+            return true;
+        writeMessage(context, failureText);
+        return false;
+    };
 
     if (!pause(context, StepPauseMs))
         return interrupted(context);
-    if (!send(quarn::selfCalArcRequest(static_cast<std::uint16_t>(options.arcDegrees))))
+    if (!send(quarn::selfCalArcRequest(static_cast<std::uint16_t>(options.arcDegrees)),
+              QStringLiteral("Command \"Unlock + p\" failed!")))
         return ExitFailure;
     if (!pause(context, StepPauseMs))
         return interrupted(context);
@@ -109,7 +117,8 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     const quarn::EncoderIdentity &identity = link.identity;
     if (quarn::timeoutRequestApplies(identity.firmwareMajor, identity.firmwareMinor)) {
         const int seconds = quarn::selfCalTimeoutValue(options.timeoutSeconds.value_or(10)).seconds;
-        if (!send(quarn::selfCalTimeoutRequest(static_cast<std::uint8_t>(seconds))))
+        if (!send(quarn::selfCalTimeoutRequest(static_cast<std::uint8_t>(seconds)),
+                  QStringLiteral("Command \"Unlock + t\" failed!")))
             return ExitFailure;
         if (!pause(context, StepPauseMs))
             return interrupted(context);
@@ -123,7 +132,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     // The status before the start, kept for the whole run: any change of it means finished.
     QByteArray initialStatus;
     if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, initialStatus)) {
-        writeMessage(context, QStringLiteral("Command \"i\" failed!"));
+        writeMessage(context, statusFailed);
         return ExitFailure;
     }
     if (options.format == OutputFormat::Text)
@@ -131,7 +140,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
 
     if (!pause(context, StepPauseMs))
         return interrupted(context);
-    if (!send(quarn::selfCalStartRequest()))
+    if (!send(quarn::selfCalStartRequest(), QStringLiteral("Command \"Unlock + A\" failed!")))
         return ExitFailure;
 
     const int barMaximum = timeoutSeconds * 10;
@@ -155,6 +164,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
                 *context.err << '\n';
             writeMessage(context, exchangeFailureText(link, statusRequest, result, 0,
                                                       quarn::SelfCalStatusReplyLength));
+            writeMessage(context, statusFailed);
             link.port->close();
             return ExitFailure;
         }
@@ -175,7 +185,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
 
     QByteArray finalReply;
     if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, finalReply)) {
-        writeMessage(context, QStringLiteral("Command \"i\" failed!"));
+        writeMessage(context, statusFailed);
         return ExitFailure;
     }
     const quarn::SelfCalStatus finalStatus = quarn::decodeSelfCalStatus(finalReply);

@@ -18,10 +18,12 @@ constexpr int ResetSettleMs = 500;
 
 } // namespace
 
-TMainForm::CommandRunGuard::CommandRunGuard(TMainForm &form) : m_form(&form)
+TMainForm::CommandRunGuard::CommandRunGuard(TMainForm &form) : m_form(&form), m_searchHold(form)
 {
-    if (form.m_commandRunDepth++ == 0)
+    if (form.m_commandRunDepth++ == 0) {
+        form.m_commandStartedWithPort = form.ComID != -1;
         form.disableCommandButtons();
+    }
 }
 
 TMainForm::CommandRunGuard::~CommandRunGuard()
@@ -73,8 +75,10 @@ void TMainForm::restoreCommandButtons()
 bool TMainForm::sendCommand(const QByteArray &request, const QString &failureText)
 {
     // Nothing is awaited, so -1 cannot come back; should these commands ever await an
-    // acknowledgement, its absence is reported here.
-    if (ComTransaction(ComID, request, 0, RxBuffer) == -1) {
+    // acknowledgement, its absence is reported here. -3 in a sequence that began with a port:
+    // the port was lost on the way (a failed write has said so already), and nothing more goes out.
+    const int result = ComTransaction(ComID, request, 0, RxBuffer);
+    if (result == -1 || (result == -3 && m_commandStartedWithPort)) {
         showMessage(MessageKind::Error, failureText);
         return false;
     }
@@ -83,12 +87,18 @@ bool TMainForm::sendCommand(const QByteArray &request, const QString &failureTex
 
 void TMainForm::btnMTzeroClick()
 {
+    runMultiturnZero();
+}
+
+bool TMainForm::runMultiturnZero()
+{
     CommandRunGuard guard(*this);
     const bool wasReading = ui->cbBeriEnkoder->isChecked();
     ui->cbBeriEnkoder->setChecked(false);
     if (!sendCommand(quarn::multiturnZeroRequest(), QStringLiteral("Set multitirn failed!")))
-        return;
+        return false;
     ui->cbBeriEnkoder->setChecked(wasReading);
+    return true;
 }
 
 void TMainForm::btnSTzeroClick()
@@ -117,14 +127,23 @@ void TMainForm::btnSTzeroClick()
     };
     if (!pause())
         return;
-    btnMTzeroClick();
+    if (!runMultiturnZero())
+        return;
     if (!pause())
         return;
-    BeriPozicijo();
+    // The zero is set only to a position read here, whole and without the error flag: a failed
+    // or flagged reading would leave ST_value stale or wrong, and "c" would save it.
+    const bool positionRead = BeriPozicijo() && !Encoder_Error;
+    const qint32 zeroAt = ST_value;
+    if (!positionRead) {
+        showMessage(MessageKind::Error, zeroFailed);
+        ui->cbBeriEnkoder->setChecked(wasReading);
+        return;
+    }
     if (!pause())
         return;
 
-    zeroRequest = quarn::zeroOffsetRequest(ST_value);
+    zeroRequest = quarn::zeroOffsetRequest(zeroAt);
     if (!sendCommand(zeroRequest, zeroFailed))
         return;
 
@@ -133,7 +152,8 @@ void TMainForm::btnSTzeroClick()
     BeriPozicijo();
     if (!pause())
         return;
-    btnMTzeroClick();
+    if (!runMultiturnZero())
+        return;
     if (!pause())
         return;
 
@@ -142,7 +162,8 @@ void TMainForm::btnSTzeroClick()
 
     if (!pause())
         return;
-    btnMTzeroClick();
+    if (!runMultiturnZero())
+        return;
     ui->cbBeriEnkoder->setChecked(wasReading);
 }
 

@@ -37,6 +37,8 @@ bool writeWholeLine(QIODevice &file, const QByteArray &line)
 
 void TMainForm::btnDebugUnlockClick()
 {
+    // Its message box runs the event loop; no search may open another port meanwhile.
+    SearchHold hold(*this);
     QByteArray entryReply;
     ComTransaction(ComID, quarn::debugEntryRequest(), quarn::DebugEntryReplyLength, entryReply);
     // The encoder needs a moment to enter its debug mode; the window handles nothing meanwhile.
@@ -57,6 +59,7 @@ void TMainForm::btnDebugReadClick()
         return;
     m_debugReadingActive = true;
     const auto readingDone = qScopeGuard([this] { m_debugReadingActive = false; });
+    SearchHold hold(*this);
 
     QByteArray reply;
     if (ComTransaction(ComID, QByteArray(1, quarn::cmd::DebugRead), quarn::DebugRecordLength, reply)

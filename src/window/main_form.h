@@ -82,8 +82,8 @@ public:
     qint8 Temperatura = 0;
     quint16 SignalLevel = 0;
 
-    // One poll step.
-    void BeriPozicijo();
+    // One poll step; true when its reply came whole and was decoded.
+    bool BeriPozicijo();
 
     // --- Port discovery and identification (discovery.cpp) -----------------------------------
     // Asks the encoder on the open port who it is. True when a Quarn-2 answered: its identity is
@@ -140,6 +140,22 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // --- Serial link: private (serial_link.cpp) ------------------------------------------------
+    // While one exists no port search runs: an operator sequence (a command, the
+    // self-calibration, the debug unlock or reading) talks only to the encoder it began with.
+    // The outermost one leaves the window waiting to search when the port is gone by then.
+    class SearchHold {
+    public:
+        explicit SearchHold(TMainForm &form);
+        ~SearchHold();
+        SearchHold(const SearchHold &) = delete;
+        SearchHold &operator=(const SearchHold &) = delete;
+
+    private:
+        QPointer<TMainForm> m_form;
+    };
+    int m_searchHoldDepth = 0;
+
     void FormCreate();
     void FormClose();
     void FormDestroy();
@@ -184,13 +200,20 @@ private:
 
     private:
         QPointer<TMainForm> m_form;
+        SearchHold m_searchHold;
     };
     void disableCommandButtons();
     void restoreCommandButtons();
     QByteArray commandIdentity() const;
-    // Sends a request that awaits no reply; false (after the error box) when it went unanswered.
+    // Sends a request that awaits no reply; false (after the error box) when it went unanswered
+    // or the port the sequence began with is gone.
     bool sendCommand(const QByteArray &request, const QString &failureText);
+    // "Multiturn 0"; false when its request failed.
+    bool runMultiturnZero();
     int m_commandRunDepth = 0;
+    // Whether the outermost sequence began with a port open: only then does a request that finds
+    // no port mean that the encoder was lost midway.
+    bool m_commandStartedWithPort = false;
     QList<std::pair<QPointer<QWidget>, bool>> m_commandButtonStates;
     // The identified encoder when the outermost run began: "Reset" follows the firmware when
     // another encoder was identified during the run.

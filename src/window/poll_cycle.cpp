@@ -55,16 +55,18 @@ void TMainForm::TimerBeriEnkoderTimer()
         btnDebugReadClick();
 }
 
-void TMainForm::BeriPozicijo()
+bool TMainForm::BeriPozicijo()
 {
     const int index = quarn::pollCycleIndex(TrenutniUkazIdx);
     if (quarn::isIdlePollStep(index, Firmware_Verzija_Jedra_Minor)) {
         TrenutniUkazIdx = static_cast<quint8>(quarn::nextPollIndex(index));
-        return;
+        return false;
     }
 
     const QByteArray request(1, quarn::pollCommand(index));
-    if (ComTransaction(ComID, request, quarn::pollReplyLength(Multiturn, index), RxBuffer) == 0) {
+    const bool decoded =
+        ComTransaction(ComID, request, quarn::pollReplyLength(Multiturn, index), RxBuffer) == 0;
+    if (decoded) {
         DecodeResponse(index);
     } else {
         // Unticks "Read encoder", which stops the timer and restarts the cycle at 1.
@@ -73,6 +75,7 @@ void TMainForm::BeriPozicijo()
     }
     // From the index as it stands now: a lost port has just set it back to 1.
     TrenutniUkazIdx = static_cast<quint8>(quarn::nextPollIndex(quarn::pollCycleIndex(TrenutniUkazIdx)));
+    return decoded;
 }
 
 void TMainForm::DecodeResponse(int index)

@@ -64,8 +64,9 @@ void TMainForm::btnStartSelfCalClick()
     }
 
     // The status before the start, kept for the whole run: any change of it means finished.
+    // Without it (no reply, or no port) nothing later can be compared, so no outcome can be told.
     QByteArray initialStatus;
-    if (ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, initialStatus) == -1) {
+    if (ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, initialStatus) != 0) {
         showMessage(MessageKind::Error, statusFailed);
         return;
     }
@@ -83,9 +84,16 @@ void TMainForm::btnStartSelfCalClick()
         orodja::WaitMs(StepPauseMs);
         if (orodja::applicationTerminating())
             return;
-        // A status that does not come whole tells nothing; the wait goes on.
-        if (ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, RxBuffer) == 0)
+        // A status that does not come whole tells nothing; the wait goes on. A port that is gone
+        // brings none: the run ends there.
+        const int result =
+            ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, RxBuffer);
+        if (result == 0)
             finished = quarn::selfCalStatusChanged(initialStatus, RxBuffer);
+        if (result == -3) {
+            showMessage(MessageKind::Error, statusFailed);
+            return;
+        }
         const int position = quarn::selfCalProgressPosition(clock.elapsed());
         setProgress(ui->pbSelfCalProgress, position);
         if (orodja::applicationTerminating())

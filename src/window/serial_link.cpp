@@ -92,9 +92,30 @@ std::unique_ptr<serial::SerialPort> TMainForm::createPort()
     return std::make_unique<serial::QtSerialPort>();
 }
 
+TMainForm::SearchHold::SearchHold(TMainForm &form) : m_form(&form)
+{
+    ++form.m_searchHoldDepth;
+}
+
+TMainForm::SearchHold::~SearchHold()
+{
+    if (m_form == nullptr || --m_form->m_searchHoldDepth > 0 || orodja::applicationTerminating())
+        return;
+    // A sequence that lost its port ends as a failed poll step does: "not connected", "Read
+    // encoder" unticked and the search re-armed, so a returning encoder is found without a click.
+    if (m_form->ComID == -1) {
+        m_form->CloseComPort();
+        m_form->InitTimer->start();
+    }
+}
+
 void TMainForm::InitTimerTimer()
 {
     InitTimer->stop();
+    // A port found inside a sequence's pauses would get requests meant for the encoder it began
+    // with; the sequence's end re-arms the search when it leaves no port open.
+    if (m_searchHoldDepth > 0)
+        return;
     const bool found = searchForEncoder();
     if (orodja::applicationTerminating())
         return;

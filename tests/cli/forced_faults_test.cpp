@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Failures the simulator cannot be made to show at a chosen moment, forced on a scripted port:
-// a write that fails in the middle of a poll, and a self-calibration status that never comes.
+// a write that fails in the middle of a poll or of the self-calibration wait, a self-calibration
+// status that never comes, and a zero whose position reading fails or carries the error flag.
 
 #include "cli_harness.h"
 
@@ -24,17 +25,31 @@ QByteArray identificationReply(std::uint8_t minor)
     return reply;
 }
 
+const QByteArray GoodPosition = QByteArray::fromHex("31") + QByteArray::fromHex("0002") + QByteArray::fromHex("00FA02");
+
+struct Script {
+    // The replies to the first "1" requests, in turn; every later one is GoodPosition.
+    QList<QByteArray> positionReplies;
+    // A self-calibration status that never changes; without it "i" goes unanswered.
+    bool answersStatus = false;
+};
+
 // An encoder on a scripted port: identification, position replies ("1": 1000 counts, turn 2),
-// and no answer to anything else.
-std::unique_ptr<serial::FakeSerialPort> scriptedEncoder()
+// and no answer to anything else unless the script says so.
+std::unique_ptr<serial::FakeSerialPort> scriptedEncoder(const Script &script = {})
 {
     auto port = std::make_unique<serial::FakeSerialPort>();
-    port->setResponder([](const QByteArray &request) {
+    auto positions = std::make_shared<qsizetype>(0);
+    port->setResponder([script, positions](const QByteArray &request) {
         QList<serial::FakeReplyChunk> reply;
-        if (request == "v")
+        if (request == "v") {
             reply.append({0, identificationReply(9)});
-        else if (request == "1")
-            reply.append({0, QByteArray::fromHex("31") + QByteArray::fromHex("0002") + QByteArray::fromHex("00FA02")});
+        } else if (request == "1") {
+            const qsizetype index = (*positions)++;
+            reply.append({0, index < script.positionReplies.size() ? script.positionReplies.at(index) : GoodPosition});
+        } else if (request == "i" && script.answersStatus) {
+            reply.append({0, QByteArray::fromHex("6900000000000000")});
+        }
         return reply;
     });
     return port;
@@ -93,6 +108,57 @@ TEST_F(ForcedFaultsTest, AStatusThatNeverComesStopsTheSelfCalibrationBeforeItsSt
     EXPECT_TRUE(written.contains(quarn::selfCalArcRequest(300)));
     EXPECT_TRUE(written.contains(quarn::selfCalTimeoutRequest(10)));
     EXPECT_FALSE(written.contains(quarn::selfCalStartRequest()));
+}
+
+TEST_F(ForcedFaultsTest, ZeroSetsNoZeroWithoutAGoodPositionReadingOfItsOwn)
+{
+    struct Case {
+        const char *what;
+        QByteArray positionReply; // the reading after the first zero request and "M"
+        QString reason;
+    };
+    const Case cases[] = {
+        {"error flag", QByteArray::fromHex("31000200FA00"),
+         QStringLiteral("the position read for the zero carries the error flag")},
+        {"short reply", QByteArray::fromHex("3100"), QStringLiteral("incomplete reply to \"1\"")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        // The first reading, which checks the error flag before anything is sent, is good.
+        const CliResult result =
+            run({QStringLiteral("zero")}, scriptedEncoder({{GoodPosition, c.positionReply}}));
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.out.isEmpty());
+        const QStringList lines = result.errLines();
+        ASSERT_EQ(lines.size(), 2) << result.err.toStdString();
+        EXPECT_TRUE(lines.first().contains(c.reason)) << lines.first().toStdString();
+        EXPECT_EQ(lines.last(), QStringLiteral("trevisor-cli: Set zero offset failed!"));
+        // The first zero request and "M" went out; no zero at that position, no save.
+        const QByteArray written = record->written();
+        EXPECT_EQ(written.count(quarn::UnlockPrefix + 'Z'), 1);
+        EXPECT_TRUE(written.contains(quarn::zeroOffsetTemplate()));
+        EXPECT_FALSE(written.contains(quarn::saveRequest()));
+        EXPECT_TRUE(written.endsWith('1'));
+    }
+}
+
+TEST_F(ForcedFaultsTest, APortLostDuringTheSelfCalibrationWaitEndsItAtThatStatusRequest)
+{
+    auto port = scriptedEncoder({{}, true});
+    // "v" (0), arc (1-7), timeout (8-13), status (14), start (15-19), the wait's first status
+    // (20): its second one cannot be written.
+    port->failWriteAt(21);
+    const CliResult result = run({QStringLiteral("selfcal")}, std::move(port));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.out.isEmpty());
+    const QStringList lines = result.errLines();
+    ASSERT_GE(lines.size(), 2) << result.err.toStdString();
+    EXPECT_TRUE(lines.at(lines.size() - 2).contains(QStringLiteral("Cable disconnected! \"i\"")))
+        << result.err.toStdString();
+    EXPECT_EQ(lines.last(), QStringLiteral("trevisor-cli: Command \"i\" failed!"));
+    // Nothing after the failed write, and the port released.
+    EXPECT_EQ(record->writes.size(), 22);
+    EXPECT_EQ(record->events.last(), QStringLiteral("close"));
 }
 
 } // namespace

@@ -119,8 +119,8 @@ TEST_F(CommandsTest, SetZeroHereSendsItsSequenceAndTheCurrentPositionBecomesZero
             multiturnZero,
         };
         EXPECT_EQ(settledTraffic(encoder, expected.size()), expected);
-        // Eight pauses of 100 ms.
-        EXPECT_GE(elapsed, 800);
+        // Seven pauses of 100 ms.
+        EXPECT_GE(elapsed, 700);
         EXPECT_LT(elapsed, 2500);
 
         const sim::EncoderSnapshot state = encoder.snapshot();
@@ -235,15 +235,18 @@ TEST_F(CommandsTest, WithReadEncoderOffTheCommandsLeaveItOff)
     EXPECT_EQ(encoder.log().size(), 2u);
 }
 
-TEST_F(CommandsTest, WithoutAPortNothingIsReportedAndTheBoxIsRestored)
+TEST_F(CommandsTest, WithoutAPortNothingIsReportedAndTheWindowWaitsToSearch)
 {
     ASSERT_EQ(form.ComID, -1);
     for (const char *name : {"btnMTzero", "btnResetFactory", "btnResetPersistentStatus"}) {
         SCOPED_TRACE(name);
         readEncoder()->setChecked(true);
         button(name)->click();
-        EXPECT_TRUE(readEncoder()->isChecked());
-        readEncoder()->setChecked(false);
+        // As after a failed poll step: unticked, "not connected", the search re-armed.
+        EXPECT_FALSE(readEncoder()->isChecked());
+        EXPECT_EQ(form.control<QLabel>("pnlAbsPosDeg")->text(), QStringLiteral("not connected"));
+        EXPECT_TRUE(form.InitTimer->isActive());
+        form.InitTimer->stop();
     }
     EXPECT_TRUE(form.messages.empty());
     EXPECT_EQ(form.ComID, -1);
