@@ -9,9 +9,11 @@
 #include "simulated_encoder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -204,6 +206,11 @@ TEST(SubcommandsTest, ConfigurationCommandsChangeTheEncoderAndReportOneJsonLine)
     encoder.setPosition(5 * 262144 + 123456 + 1000);
     const CliResult multiturn = run("mt-zero");
     ASSERT_EQ(multiturn.exitCode, 0);
+    // "M" has no reply, so the command may end before the encoder's thread has read it.
+    QElapsedTimer sinceMultiturn;
+    sinceMultiturn.start();
+    while (requestsAfterIdentification(encoder).empty() && sinceMultiturn.elapsed() < 2000)
+        QThread::msleep(5);
     EXPECT_EQ(encoder.snapshot().reading.turns, 0);
     EXPECT_EQ(encoder.snapshot().reading.singleTurn, 1000u);
 
