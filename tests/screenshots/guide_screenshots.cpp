@@ -180,7 +180,14 @@ void click(QWidget *widget)
 void settle(GuideForm &form, const QSize &clientSize)
 {
     if (!waitFor([&] { return form.size() == clientSize && form.frameGeometry().size() != form.size(); }, 5000))
-        fail("the window manager did not give the window its size and frame");
+        fail(qPrintable(QStringLiteral("the window manager did not give the window its size %1 x %2 and a frame "
+                                       "(window %3 x %4, frame %5 x %6)")
+                            .arg(clientSize.width())
+                            .arg(clientSize.height())
+                            .arg(form.width())
+                            .arg(form.height())
+                            .arg(form.frameGeometry().width())
+                            .arg(form.frameGeometry().height())));
     const QRect screen = form.screen()->geometry();
     if (!screen.contains(form.frameGeometry())) {
         form.move(screen.topLeft());
