@@ -32,6 +32,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace {
 
@@ -137,17 +138,26 @@ public:
     // The whole window with the frame the window manager drew around it.
     void window(const char *name) { save(name, m_form.frameGeometry()); }
 
-    // Part of the client area (window coordinates), widened to take in whatever pop-up lies
-    // over it, such as a tooltip.
-    void part(const char *name, const QRect &clientRect, const QRect &alsoGlobal = {})
+    // The part of the window around the named controls, widened to take in whatever pop-up
+    // lies over it, such as a tooltip.
+    void part(const char *name, std::initializer_list<const char *> controls, const QRect &alsoGlobal = {})
     {
-        QRect global(m_form.mapToGlobal(clientRect.topLeft()), clientRect.size());
+        QRect area;
+        for (const char *control : controls) {
+            const QWidget *widget = m_form.control(control);
+            area = area.united(QRect(widget->mapTo(&m_form, QPoint(0, 0)), widget->size()));
+        }
+        area = area.adjusted(-Margin, -Margin, Margin, Margin).intersected(m_form.rect());
+        QRect global(m_form.mapToGlobal(area.topLeft()), area.size());
         if (alsoGlobal.isValid())
-            global = global.united(alsoGlobal.adjusted(-4, -4, 4, 4));
+            global = global.united(alsoGlobal.adjusted(-Margin, -Margin, Margin, Margin));
         save(name, global);
     }
 
 private:
+    // Small enough to leave out the edges of neighbouring controls.
+    static constexpr int Margin = 3;
+
     void save(const char *name, const QRect &global)
     {
         // Whatever the last step changed is painted, and the X server has drawn it.
@@ -175,10 +185,12 @@ void click(QWidget *widget)
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
 }
 
-// The window at its new size, framed, on the screen and painted. Ctrl+Shift+A makes it wider
-// than a small screen; the window manager may leave part of it outside, so it is moved in.
-void settle(GuideForm &form, const QSize &clientSize)
+// The window at the size it has fixed for itself, framed, on the screen and painted.
+// Ctrl+Shift+A makes it wider than a small screen; the window manager may leave part of it
+// outside, so it is moved in.
+void settle(GuideForm &form)
 {
+    const QSize clientSize = form.minimumSize();
     if (!waitFor([&] { return form.size() == clientSize && form.frameGeometry().size() != form.size(); }, 5000))
         fail(qPrintable(QStringLiteral("the window manager did not give the window its size %1 x %2 and a frame "
                                        "(window %3 x %4, frame %5 x %6)")
@@ -233,8 +245,7 @@ int takePictures(const QString &outDirectory, const QString &recordings)
     GuideForm form(recordings);
     form.show();
     Photographer camera(form, outDirectory);
-    const QSize firstSize = form.size();
-    settle(form, firstSize);
+    settle(form);
 
     // The search: the first port is held by another program, the second is the encoder.
     auto *readEncoder = form.control<QCheckBox>("cbBeriEnkoder");
@@ -242,7 +253,10 @@ int takePictures(const QString &outDirectory, const QString &recordings)
     if (!waitFor([&] { return readEncoder->isChecked() && degrees->text() != QStringLiteral("not connected"); },
                  15000))
         fail("the window did not find the encoder");
-    // A few rounds of the poll cycle, so that every readout and lamp has its value.
+    // A few rounds of the poll cycle, so that every readout and lamp has its value. No text
+    // cursor blinks in the pictures.
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
     QTest::qWait(1200);
     camera.window("window");
 
@@ -254,10 +268,11 @@ int takePictures(const QString &outDirectory, const QString &recordings)
     if (heldPort < 0)
         fail("no port of the list was marked as one that cannot be opened");
     const QRect tip = showItemTooltip(ports, heldPort);
-    camera.part("port-search", QRect(0, 89, 182, 160), tip);
+    camera.part("port-search", {"listCom", "rgBaudrate", "seDelay"}, tip);
     hideTooltip();
 
-    camera.part("readouts", QRect(181, 89, 285, 410));
+    camera.part("readouts", {"pnlAbsPosMT", "PaintBoxKot", "gbEncoderStatus", "btnResetPersistentStatus",
+                            "lblSpeed", "lblQuarnairGap"});
 
     // Self-calibration: the click returns when the run has reported.
     click(form.control("btnStartSelfCal"));
@@ -265,30 +280,30 @@ int takePictures(const QString &outDirectory, const QString &recordings)
     if (!report->text().contains(QStringLiteral("after calib")))
         fail("the self-calibration gave no report");
     QTest::qWait(500);
-    camera.part("self-calibration", QRect(466, 89, 251, 416));
+    camera.part("self-calibration", {"btnMTzero", "seSelfCalArc", "btnStartSelfCal", "GroupBox4"});
 
     // The recording row (Ctrl+A), a recording, then the whole layout (Ctrl+Shift+A) with the
     // debug mode's own buttons (Shift+Alt+D).
     QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier);
-    settle(form, QSize(firstSize.width(), 571));
+    settle(form);
     auto *record = form.control<QCheckBox>("cbShranjujMeritveDebug");
     click(record);
     if (!record->isChecked() || form.ShraniFajl == nullptr)
         fail("the recording did not start");
     QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
-    settle(form, QSize(1294, 571));
+    settle(form);
     QTest::keyClick(&form, Qt::Key_D, Qt::ShiftModifier | Qt::AltModifier);
     click(form.control("cbBeriDebug"));
     QTest::qWait(1500);
     camera.window("diagnostics");
-    camera.part("debug-chart", QRect(720, 89, 574, 416));
+    camera.part("debug-chart", {"btnDebugUnlock", "cbBeriDebug", "ChartDebug", "shBgFFT"});
 
     // Stopping the recording adds its duration under the file name.
     click(record);
     auto *memo = form.control<QPlainTextEdit>("mmFileName");
     if (record->isChecked() || !memo->toPlainText().contains(QStringLiteral("Record duration")))
         fail("the recording did not stop with its duration");
-    camera.part("recording-row", QRect(0, 503, 717, 68));
+    camera.part("recording-row", {"cbShranjujMeritveDebug", "mmFileName"});
     return EXIT_SUCCESS;
 }
 
