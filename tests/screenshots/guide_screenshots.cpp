@@ -11,7 +11,6 @@
 
 #include "main_form.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCommandLineParser>
@@ -33,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <utility>
 
 namespace {
 
