@@ -120,6 +120,14 @@ SimOptions parseSimOptions(const QStringList &arguments)
         {QStringLiteral("speed"),
          QStringLiteral("Shaft speed in counts per second, negative turns backwards (default 0)."),
          QStringLiteral("COUNTS_PER_SECOND"), QStringLiteral("0")},
+        {QStringLiteral("position"),
+         QStringLiteral("Shaft position at start in counts from turn 0, position 0: turns times "
+                        "the counts per turn plus the single-turn counts (default 0)."),
+         QStringLiteral("COUNTS"), QStringLiteral("0")},
+        {QStringLiteral("status"),
+         QStringLiteral("Status word reported in every status reply, e.g. 0x0140 for Warning and "
+                        "Signal Low (default 0)."),
+         QStringLiteral("WORD"), QStringLiteral("0")},
         {QStringLiteral("latency"),
          QStringLiteral("Pause before each reply in milliseconds, fractions allowed (default 1)."),
          QStringLiteral("MS"), QStringLiteral("1")},
@@ -187,6 +195,18 @@ SimOptions parseSimOptions(const QStringList &arguments)
     }
     if (const auto speed = parsed.integer(QStringLiteral("speed"), -8388608, 8388607))
         config.speedCountsPerSecond = static_cast<std::int32_t>(*speed);
+    // Bounded by the turn counter's 16 bits at the finest resolution, 21 bits per turn.
+    constexpr qint64 positionLimit = qint64{1} << 37;
+    if (const auto position = parsed.integer(QStringLiteral("position"), -positionLimit, positionLimit - 1))
+        config.startPosition = *position;
+    {
+        bool ok = false;
+        const uint word = parser.value(QStringLiteral("status")).toUInt(&ok, 0);
+        if (!ok || word > 0xFFFF)
+            parsed.fail(QStringLiteral("status"), QStringLiteral("expected a number from 0 to 0xFFFF"));
+        else
+            config.statusWord = static_cast<std::uint16_t>(word);
+    }
     if (const auto latency = parsed.decimal(QStringLiteral("latency"), 0.0, 10000.0))
         config.replyLatencyUs = std::llrint(*latency * 1000.0);
     const QString selfCalTime = parser.value(QStringLiteral("selfcal-time"));

@@ -38,6 +38,8 @@ TEST(SimOptions, ValuesReachTheConfiguration)
         QStringLiteral("--serial"), QStringLiteral("42"),
         QStringLiteral("--firmware"), QStringLiteral("2.8.3.4294967295"),
         QStringLiteral("--speed"), QStringLiteral("-8388608"),
+        QStringLiteral("--position"), QStringLiteral("-2713600"),
+        QStringLiteral("--status"), QStringLiteral("0x0140"),
         QStringLiteral("--latency"), QStringLiteral("0.5"),
         QStringLiteral("--link"), QStringLiteral("/tmp/q2"),
         QStringLiteral("--log"), QStringLiteral("/tmp/q2.log"),
@@ -59,6 +61,8 @@ TEST(SimOptions, ValuesReachTheConfiguration)
     EXPECT_EQ(config.firmware.protocol, 3);
     EXPECT_EQ(config.firmware.revision, 4294967295u);
     EXPECT_EQ(config.speedCountsPerSecond, -8388608);
+    EXPECT_EQ(config.startPosition, -2713600);
+    EXPECT_EQ(config.statusWord, 0x0140);
     EXPECT_EQ(config.replyLatencyUs, 500);
     EXPECT_EQ(options.linkPath, QStringLiteral("/tmp/q2"));
     EXPECT_EQ(options.logFile, QStringLiteral("/tmp/q2.log"));
@@ -87,6 +91,10 @@ TEST(SimOptions, BadValuesGiveOneLineErrors)
         {QStringLiteral("--firmware"), QStringLiteral("256.0.0.0")},
         {QStringLiteral("--speed"), QStringLiteral("8388608")},
         {QStringLiteral("--latency"), QStringLiteral("-1")},
+        {QStringLiteral("--position"), QStringLiteral("137438953472")},
+        {QStringLiteral("--position"), QStringLiteral("1.5")},
+        {QStringLiteral("--status"), QStringLiteral("0x10000")},
+        {QStringLiteral("--status"), QStringLiteral("low")},
         {QStringLiteral("--selfcal-time"), QStringLiteral("soon")},
         {QStringLiteral("--selfcal-flags"), QStringLiteral("0x03")},
         {QStringLiteral("--silent-after"), QStringLiteral("-5")},
