@@ -41,7 +41,7 @@ const SubCommand SubCommands[] = {
      "Runs the poll cycle 1, 3, d, j, s, t, a (j only on firmware whose minor version is 9 or "
      "more), or one of its commands with --command. Each reading gives counts, degrees, turns, "
      "the error flag and the quantity of its command. Ctrl+C ends the run after the current "
-     "reading (exit code 0)."},
+     "reading (exit status 130)."},
     {"zero", "Set zero here: the current position becomes zero.",
      "Reads the position first and is refused while it carries the error flag; then sends the "
      "window's sequence: zero offset 2, multiturn 0, a position reading, zero offset at that "
@@ -55,13 +55,14 @@ const SubCommand SubCommands[] = {
     {"selfcal", "Run the encoder's self-calibration.",
      "Sets the arc and, on firmware 2.9 and later, the timeout, starts the calibration and waits "
      "until its status changes or 1.1 x the timeout has passed (a progress bar on standard error "
-     "when it is a terminal). Prints the report and the seven flags. The exit code is 0 whenever "
-     "the report was read; the flags tell whether the calibration succeeded."},
+     "when it is a terminal). Prints the report and the seven flags. The exit code is 0 only when "
+     "the calibration succeeded; 3 when its status never changed within the wait, 4 when it "
+     "finished with a failure flag (both after the report)."},
     {"debug", "Read the encoder's debug record.",
      "Each reading is one poll step and one 129-byte debug record, as the window's \"Read const\": "
      "the decoded fields, the code words and the three harmonic magnitudes. --record writes the "
      "window's recording file (a directory gets the window's file name TEST_<part>_<serial>_"
-     "<time>.csv). Ctrl+C ends the run after the current reading (exit code 0)."},
+     "<time>.csv). Ctrl+C ends the run after the current reading (exit status 130)."},
     {"doctor", "Tell why no encoder is found here, and how to fix it.",
      "Checks each port that the search walks (or only --port): permissions against your groups, other "
      "programs holding it, ModemManager, brltty, the FTDI latency timer, the driver's low-latency mode, "
@@ -359,13 +360,17 @@ QString programHelp()
         "  --json          One JSON object per line on standard output.\n"
         "  -h, --help      Help of the program, or of a command: %1 <command> --help\n"
         "  --version       The program's version.\n\n"
-        "Exit codes: 0 success; 1 no encoder, a timeout, a device or file error (one line on\n"
-        "standard error); 2 a usage error.\n")
+        "Exit codes: 0 success; 1 no encoder, a timeout, a device, file or write error (one\n"
+        "line on standard error); 2 a usage error; 3 selfcal did not finish; 4 selfcal\n"
+        "finished with a failure flag. Ctrl+C ends a command after its current step, by the\n"
+        "signal (status 130 in the shell).\n")
                 .arg(QLatin1String(ProgramName));
     return text;
 }
 
-int runCli(const QStringList &arguments, Context &context)
+namespace {
+
+int runCommandLine(const QStringList &arguments, Context &context)
 {
     QCommandLineParser top;
     top.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -400,6 +405,13 @@ int runCli(const QStringList &arguments, Context &context)
     const QString program = arguments.isEmpty() ? QLatin1String(ProgramName) : arguments.first();
     SubCommandRun run(*command, context);
     return run.run(QStringList{program} + positional.mid(1), top, common);
+}
+
+} // namespace
+
+int runCli(const QStringList &arguments, Context &context)
+{
+    return withOutputChecked(context, runCommandLine(arguments, context));
 }
 
 } // namespace cli

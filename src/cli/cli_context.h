@@ -21,6 +21,10 @@ enum ExitCode : int {
     ExitSuccess = 0,
     ExitFailure = 1, // no encoder, a timeout, a device or file error
     ExitUsage = 2,   // unknown option, missing or out-of-range value
+    // selfcal: the status never changed within the wait; the report shows the last status
+    ExitCalibrationNotFinished = 3,
+    // selfcal: the calibration finished, but a flag says it did not succeed
+    ExitCalibrationFailed = 4,
 };
 
 struct Context {
@@ -36,6 +40,9 @@ struct Context {
     };
     // The ports the search walks when no --port is given.
     std::function<QList<serial::PortEntry>()> listPorts = [] { return serial::listPorts(); };
+    // Why the last write to `out` failed (a full disk, a closed pipe); empty while every write
+    // went through. Runs of readings end when it is set.
+    QString outputError;
 };
 
 // The context of the real program: standard output and error, whether standard error is a

@@ -181,7 +181,8 @@ std::optional<qint64> ReadingPacer::next(Context &context)
             return std::nullopt;
     }
     first_ = false;
-    if (context.stopRequested())
+    // Readings nobody can see any more are not taken.
+    if (context.stopRequested() || !context.outputError.isEmpty())
         return std::nullopt;
     const qint64 startMs = clock_.elapsed();
     nextStartMs_ = std::max(nextStartMs_ + intervalMs_, startMs);

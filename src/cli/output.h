@@ -23,6 +23,10 @@ void writeLine(Context &context, const QString &line);
 void writeText(Context &context, const QString &text);
 void writeJson(Context &context, const QJsonObject &object);
 
+// The exit code of a run whose output may have failed: a failed write to standard output is
+// reported once ("write error: <reason>") and makes any run a failure.
+int withOutputChecked(Context &context, int exitCode);
+
 // "trevisor-cli: " + the message, on standard error.
 void writeMessage(Context &context, const QString &message);
 

@@ -294,7 +294,11 @@ TEST(SubcommandsTest, SelfCalibrationReportsItsOutcomeAndFlags)
     const CliResult text = cli.run(QStringList{QStringLiteral("selfcal"), QStringLiteral("--timeout"),
                                                QStringLiteral("1")}
                                    + portOf(encoder.portPath()));
-    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    // A calibration that did not finish is no success for a script either.
+    ASSERT_EQ(text.exitCode, cli::ExitCalibrationNotFinished) << text.err.toStdString();
+    EXPECT_TRUE(text.errLines().last().startsWith(
+        QStringLiteral("trevisor-cli: self-calibration not finished: its status did not change within 1.")))
+        << text.err.toStdString();
     const QStringList lines = text.outLines();
     EXPECT_TRUE(lines.contains(QStringLiteral("Ring eccentricity: 100 µm")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Est. accuracy before calib.: ±0.265°")));
@@ -303,6 +307,40 @@ TEST(SubcommandsTest, SelfCalibrationReportsItsOutcomeAndFlags)
     // Not a terminal: no progress bar, only the counter read before the start.
     EXPECT_FALSE(text.err.contains(u'['));
     EXPECT_TRUE(text.err.startsWith(QStringLiteral("Counter: ")));
+}
+
+TEST(SubcommandsTest, ACalibrationThatFinishedWithAFailureFlagExitsWithItsOwnCode)
+{
+    struct Case {
+        const char *what;
+        std::uint8_t finalFlags;
+        const char *message; // nullptr: success
+    };
+    const Case cases[] = {
+        {"out of range", 0x08, "trevisor-cli: self-calibration failed: Calibration out of range"},
+        {"timeout and arc", 0x04 | 0x10,
+         "trevisor-cli: self-calibration failed: Timeout expired, Input Arc Length out of range"},
+        {"user error map only", 0x40, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::EncoderConfig config = encoderAt(0);
+        config.selfCalibration.durationMs = 300;
+        config.selfCalibration.finalFlags = c.finalFlags;
+        sim::SimulatedEncoder encoder(config);
+        CliHarness cli;
+        const CliResult result = cli.run(QStringList{QStringLiteral("selfcal"), QStringLiteral("--json")}
+                                         + portOf(encoder.portPath()));
+        ASSERT_EQ(result.jsonLines().size(), 1) << result.err.toStdString();
+        EXPECT_TRUE(result.jsonLines().first()[u"flags"].toObject()[u"finished"].toBool());
+        if (c.message == nullptr) {
+            EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+            EXPECT_FALSE(result.err.contains(QStringLiteral("failed")));
+        } else {
+            EXPECT_EQ(result.exitCode, cli::ExitCalibrationFailed);
+            EXPECT_EQ(result.errLines().last(), QLatin1String(c.message));
+        }
+    }
 }
 
 TEST(SubcommandsTest, DebugReadsRecordsAndWritesTheWindowsRecordingFile)
