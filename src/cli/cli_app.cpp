@@ -88,6 +88,10 @@ struct CommonOptions {
                             QStringLiteral("Use this rate only: 115200, 128000, 230400, 256000, "
                                            "500000, 1000000 or 921600 (default: each in that order)."),
                             QStringLiteral("rate")};
+    QCommandLineOption serialNumber{QStringLiteral("serial"),
+                                    QStringLiteral("Use the encoder with this serial number only (the "
+                                                   "search goes on past others)."),
+                                    QStringLiteral("sn")};
     QCommandLineOption json{QStringLiteral("json"), QStringLiteral("One JSON object per line.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Show this help.")};
@@ -96,6 +100,7 @@ struct CommonOptions {
     {
         parser.addOption(port);
         parser.addOption(baud);
+        parser.addOption(serialNumber);
         parser.addOption(json);
         parser.addOption(help);
     }
@@ -224,6 +229,11 @@ public:
                                   hint);
             choice.baudRate = static_cast<qint32>(*baud);
         }
+        if (const auto serial = value(common_.serialNumber, topOptions.serialNumber)) {
+            if (serial->trimmed().isEmpty())
+                return usageError(context_, QStringLiteral("--serial needs a serial number"), hint);
+            choice.serialNumber = serial->trimmed();
+        }
         OutputFormat format = isSet(common_.json) || top.isSet(topOptions.json) ? OutputFormat::Json
                                                                                        : OutputFormat::Text;
         if (isSet(csv)) {
@@ -281,14 +291,15 @@ public:
                              options, context_);
         }
         if (name == QLatin1String("ports")) {
-            return runPorts(choice.path.isEmpty() ? context_.listPorts()
-                                                  : QList<serial::PortEntry>{namedPortEntry(choice.path)},
-                            format, context_);
+            if (choice.path.isEmpty())
+                return runPorts(context_.listPorts(), format, context_);
+            return runPorts({namedPortEntry(choice.path)}, format, context_, PortsMode::NamedPort);
         }
 
         std::optional<EncoderLink> link = connectEncoder(choice, context_);
         if (!link)
             return ExitFailure;
+        announceEncoder(*link, format);
         const int exitCode = runOnEncoder(name, *link, format, readings, intervalMs, commandIndex, selfCal,
                                           isSet(unlock), isSet(record) ? parser.value(record) : QString());
         if (link->port != nullptr)
@@ -298,6 +309,19 @@ public:
 
 private:
     static constexpr qint64 MaximumIntervalMs = 3600000;
+
+    // Which encoder on which port the command acts on: a line on standard error for people,
+    // keys on every JSON object for scripts.
+    void announceEncoder(const EncoderLink &link, OutputFormat format)
+    {
+        if (format == OutputFormat::Json) {
+            context_.jsonKeys = QJsonObject{{QStringLiteral("port"), link.entry.path},
+                                            {QStringLiteral("partNumber"), encoderPart(link.identity)},
+                                            {QStringLiteral("serialNumber"), encoderSerial(link.identity)}};
+        } else {
+            writeMessage(context_, encoderText(link));
+        }
+    }
 
     int runOnEncoder(const QString &name, EncoderLink &link, OutputFormat format, std::optional<qint64> readings,
                      std::optional<qint64> intervalMs, std::optional<int> commandIndex,
@@ -357,6 +381,8 @@ QString programHelp()
         "                  of QUARN_EXTRA_PORTS (colon-separated paths) and the system's.\n"
         "  --baud <rate>   Use this rate only (115200, 128000, 230400, 256000, 500000, 1000000,\n"
         "                  921600); without it each is tried in that order.\n"
+        "  --serial <sn>   Use the encoder with this serial number. Without it a search that\n"
+        "                  finds two encoders names both and stops.\n"
         "  --json          One JSON object per line on standard output.\n"
         "  -h, --help      Help of the program, or of a command: %1 <command> --help\n"
         "  --version       The program's version.\n\n"

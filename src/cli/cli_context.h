@@ -9,6 +9,7 @@
 #include "qt_serial_port.h"
 #include "serial_port.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QTextStream>
 
@@ -43,6 +44,8 @@ struct Context {
     // Why the last write to `out` failed (a full disk, a closed pipe); empty while every write
     // went through. Runs of readings end when it is set.
     QString outputError;
+    // Keys every JSON object carries once the encoder is known: its port, part and serial number.
+    QJsonObject jsonKeys;
 };
 
 // The context of the real program: standard output and error, whether standard error is a

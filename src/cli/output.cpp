@@ -47,7 +47,12 @@ void writeJson(Context &context, const QJsonObject &object)
 {
     if (!context.outputError.isEmpty())
         return;
-    *context.out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << '\n';
+    QJsonObject stamped = object;
+    for (auto key = context.jsonKeys.constBegin(); key != context.jsonKeys.constEnd(); ++key) {
+        if (!stamped.contains(key.key()))
+            stamped.insert(key.key(), key.value());
+    }
+    *context.out << QString::fromUtf8(QJsonDocument(stamped).toJson(QJsonDocument::Compact)) << '\n';
     flushChecked(context);
 }
 

@@ -87,7 +87,7 @@ TEST_F(ForcedFaultsTest, AWriteFailingMidPollEndsWithCableDisconnectedAndTheRead
         EXPECT_EQ(reading[u"counts"].toInt(), 1000); // FA02 >> 6 = 1000
         EXPECT_EQ(reading[u"turns"].toInt(), 2);
     }
-    ASSERT_EQ(result.errLines().size(), 1);
+    ASSERT_EQ(result.failureLines().size(), 1);
     EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: Cable disconnected! \"1\" could not be written to /dev/fake0")))
         << result.err.toStdString();
     // The port is released at once; nothing is tried on it afterwards.
@@ -129,7 +129,7 @@ TEST_F(ForcedFaultsTest, ZeroSetsNoZeroWithoutAGoodPositionReadingOfItsOwn)
             run({QStringLiteral("zero")}, scriptedEncoder({{GoodPosition, c.positionReply}}));
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_TRUE(result.out.isEmpty());
-        const QStringList lines = result.errLines();
+        const QStringList lines = result.failureLines();
         ASSERT_EQ(lines.size(), 2) << result.err.toStdString();
         EXPECT_TRUE(lines.first().contains(c.reason)) << lines.first().toStdString();
         EXPECT_EQ(lines.last(), QStringLiteral("trevisor-cli: Set zero offset failed!"));
@@ -151,7 +151,7 @@ TEST_F(ForcedFaultsTest, APortLostDuringTheSelfCalibrationWaitEndsItAtThatStatus
     const CliResult result = run({QStringLiteral("selfcal")}, std::move(port));
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.out.isEmpty());
-    const QStringList lines = result.errLines();
+    const QStringList lines = result.failureLines();
     ASSERT_GE(lines.size(), 2) << result.err.toStdString();
     EXPECT_TRUE(lines.at(lines.size() - 2).contains(QStringLiteral("Cable disconnected! \"i\"")))
         << result.err.toStdString();

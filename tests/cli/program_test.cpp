@@ -247,7 +247,7 @@ TEST(ProgramTest, AnEncoderVanishingMidPollEndsWithExitCodeOneAndCompleteLines)
     EXPECT_GE(readings.size(), 5);
     for (const QJsonObject &reading : readings)
         EXPECT_TRUE(reading.contains(u"counts"));
-    ASSERT_EQ(result.errLines().size(), 1) << result.err.toStdString();
+    ASSERT_EQ(result.failureLines().size(), 1) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(QStringLiteral("no reply")) || result.err.contains(QStringLiteral("Cable disconnected!")))
         << result.err.toStdString();
 }
