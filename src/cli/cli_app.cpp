@@ -160,6 +160,11 @@ public:
                                           QStringLiteral("Milliseconds from one reading to the next, "
                                                          "0 back to back (default: 50)."),
                                           QStringLiteral("ms"));
+        const QCommandLineOption maxErrors(QStringLiteral("max-errors"),
+                                           QStringLiteral("End the run with exit code 1 after n spoilt "
+                                                          "readings in a row; 0 never (default: %1).")
+                                               .arg(DefaultMaxErrors),
+                                           QStringLiteral("n"));
         const QCommandLineOption csv(QStringLiteral("csv"),
                                      QStringLiteral("Semicolon-separated rows with a header line."));
         const QCommandLineOption arc(QStringLiteral("arc"),
@@ -177,13 +182,13 @@ public:
                                                        "window's file name."),
                                         QStringLiteral("path"));
         if (name == QLatin1String("poll")) {
-            for (const QCommandLineOption *option : {&command, &count, &interval, &csv})
+            for (const QCommandLineOption *option : {&command, &count, &interval, &maxErrors, &csv})
                 parser.addOption(*option);
         } else if (name == QLatin1String("selfcal")) {
             parser.addOption(arc);
             parser.addOption(timeout);
         } else if (name == QLatin1String("debug")) {
-            for (const QCommandLineOption *option : {&unlock, &count, &interval, &record})
+            for (const QCommandLineOption *option : {&unlock, &count, &interval, &maxErrors, &record})
                 parser.addOption(*option);
         }
 
@@ -257,6 +262,13 @@ public:
                                   QStringLiteral("--interval needs milliseconds from 0 to %1").arg(MaximumIntervalMs),
                                   hint);
         }
+        int faultLimit = DefaultMaxErrors;
+        if (isSet(maxErrors)) {
+            const std::optional<qint64> limit = integerValue(parser.value(maxErrors), 0, 1000000);
+            if (!limit)
+                return usageError(context_, QStringLiteral("--max-errors needs a whole number of 0 or more"), hint);
+            faultLimit = static_cast<int>(*limit);
+        }
         std::optional<int> commandIndex;
         if (isSet(command)) {
             commandIndex = pollIndexOfCommand(parser.value(command));
@@ -300,6 +312,7 @@ public:
         if (!link)
             return ExitFailure;
         announceEncoder(*link, format);
+        maxErrors_ = faultLimit;
         const int exitCode = runOnEncoder(name, *link, format, readings, intervalMs, commandIndex, selfCal,
                                           isSet(unlock), isSet(record) ? parser.value(record) : QString());
         if (link->port != nullptr)
@@ -335,6 +348,7 @@ private:
             options.count = readings.value_or(0);
             options.intervalMs = static_cast<int>(intervalMs.value_or(options.intervalMs));
             options.format = format;
+            options.maxErrors = maxErrors_;
             return runPoll(link, options, context_);
         }
         if (name == QLatin1String("zero"))
@@ -353,11 +367,13 @@ private:
         options.intervalMs = static_cast<int>(intervalMs.value_or(options.intervalMs));
         options.recordPath = recordPath;
         options.format = format;
+        options.maxErrors = maxErrors_;
         return runDebug(link, options, context_);
     }
 
     const SubCommand &command_;
     Context &context_;
+    int maxErrors_ = DefaultMaxErrors;
     CommonOptions common_;
 };
 

@@ -18,15 +18,37 @@
 
 namespace cli {
 
+namespace {
+
+IdentifyAttempt identifyOnce(serial::SerialPort &port)
+{
+    IdentifyAttempt attempt;
+    QByteArray reply;
+    const serial::TransactionResult result =
+        serial::runTransaction(&port, QByteArray(1, quarn::cmd::Identify), quarn::IdentifyReplyLength, reply);
+    attempt.gotBytes = (result == serial::TransactionResult::Complete
+                        || result == serial::TransactionResult::Incomplete)
+                       && !reply.isEmpty();
+    // A search starts from the preset resolution every time, as the window's does.
+    if (result == serial::TransactionResult::Complete)
+        attempt.identity = quarn::parseIdentification(reply, quarn::StartupResolution);
+    return attempt;
+}
+
+} // namespace
+
 std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port)
 {
-    QByteArray reply;
-    if (serial::runTransaction(&port, QByteArray(1, quarn::cmd::Identify), quarn::IdentifyReplyLength,
-                               reply)
-        != serial::TransactionResult::Complete)
-        return std::nullopt;
-    // A search starts from the preset resolution every time, as the window's does.
-    return quarn::parseIdentification(reply, quarn::StartupResolution);
+    return identifyOnce(port).identity;
+}
+
+IdentifyAttempt identifyWithRetry(serial::SerialPort &port)
+{
+    IdentifyAttempt attempt = identifyOnce(port);
+    // Something answered, but not whole: a disturbed line, or an encoder busy for a moment.
+    if (!attempt.identity && attempt.gotBytes && port.isOpen())
+        attempt = identifyOnce(port);
+    return attempt;
 }
 
 serial::PortEntry namedPortEntry(const QString &path)
@@ -78,16 +100,21 @@ struct SearchPass {
 };
 
 SearchPass searchOnce(const QList<serial::PortEntry> &ports, const PortChoice &choice, Context &context,
-                      QStringList &unopened)
+                      QStringList &unopened, QStringList &corrupt)
 {
     std::optional<quarn::EncoderIdentity> identity;
     serial::PortSearchHooks hooks;
     hooks.makePort = [&context](const serial::PortEntry &) { return context.makePort(); };
-    hooks.identify = [&](serial::SerialPort &port, int, int rateIndex) {
+    hooks.identify = [&](serial::SerialPort &port, int portIndex, int rateIndex) {
         // A rate that was not asked for is passed over without a request.
         if (choice.baudRate != 0 && serial::baudRateForIndex(rateIndex) != choice.baudRate)
             return false;
-        identity = identifyEncoder(port);
+        const IdentifyAttempt attempt = identifyWithRetry(port);
+        identity = attempt.identity;
+        if (!identity && attempt.gotBytes)
+            corrupt.append(QStringLiteral("%1 gave a corrupt reply at %2 baud")
+                               .arg(ports.at(portIndex).path)
+                               .arg(serial::baudRateForIndex(rateIndex)));
         return identity.has_value();
     };
     hooks.openFailed = [&](int portIndex, const QString &errorText) {
@@ -150,12 +177,13 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
     // (or, with --serial, the one asked for is found). Past a find, the built-in ports are left
     // out: each costs 2 s and an encoder hardly ever sits on one.
     QStringList unopened;
+    QStringList corrupt;
     std::optional<EncoderLink> chosen;
     std::vector<EncoderLink> others;
     QList<serial::PortEntry> rest = ports;
     bool stopped = false;
     while (!rest.isEmpty()) {
-        SearchPass pass = searchOnce(rest, choice, context, unopened);
+        SearchPass pass = searchOnce(rest, choice, context, unopened, corrupt);
         if (pass.outcome == serial::PortSearchOutcome::Stopped)
             stopped = true;
         if (pass.outcome != serial::PortSearchOutcome::Found)
@@ -206,6 +234,9 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
     QString text;
     if (ports.size() == 1 && unopened.size() == 1)
         text = QStringLiteral("cannot open ") + unopened.constFirst();
+    else if (!corrupt.isEmpty())
+        // Something answered: the line or the encoder is at fault, not its absence.
+        text = corrupt.join(QStringLiteral("; ")) + QStringLiteral(" (no encoder identified)");
     else if (ports.size() == 1)
         text = QStringLiteral("no encoder answers on %1 %2").arg(ports.constFirst().path, rates);
     else
@@ -261,12 +292,18 @@ bool exchange(EncoderLink &link, Context &context, const QByteArray &request, in
     if (result == serial::TransactionResult::Complete)
         return true;
     const qsizetype received = result == serial::TransactionResult::Incomplete ? reply.size() : 0;
+    reportExchangeFailure(link, context, request, result, received, expectedLength);
+    return false;
+}
+
+void reportExchangeFailure(EncoderLink &link, Context &context, const QByteArray &request,
+                           serial::TransactionResult result, qsizetype received, int expectedLength)
+{
     const QString text = exchangeFailureText(link, request, result, received, expectedLength);
     // A port that takes no more bytes is gone; nothing further is sent to it.
     if (result == serial::TransactionResult::WriteFailed && link.port != nullptr)
         link.port->close();
     writeMessage(context, text);
-    return false;
 }
 
 bool pause(Context &context, int ms)

@@ -61,6 +61,13 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
 // One identification exchange on an open, configured port.
 std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port);
 
+struct IdentifyAttempt {
+    std::optional<quarn::EncoderIdentity> identity;
+    bool gotBytes = false; // something answered, whole or not
+};
+// The exchange, once more when the first brought bytes but no identity.
+IdentifyAttempt identifyWithRetry(serial::SerialPort &port);
+
 // How a request is named in messages: "1", or "Unlock + Z" for a protected one.
 QString requestName(const QByteArray &request);
 
@@ -68,6 +75,10 @@ QString requestName(const QByteArray &request);
 // disconnected!") and gives false.
 bool exchange(EncoderLink &link, Context &context, const QByteArray &request, int expectedLength,
               QByteArray &reply);
+
+// Reports a failed exchange; a port that took no bytes is closed.
+void reportExchangeFailure(EncoderLink &link, Context &context, const QByteArray &request,
+                           serial::TransactionResult result, qsizetype received, int expectedLength);
 
 // The text of a failed exchange.
 QString exchangeFailureText(const EncoderLink &link, const QByteArray &request,

@@ -15,7 +15,8 @@ QJsonObject portJson(const serial::PortEntry &entry, bool opens, const QString &
                               : QStringLiteral("%1:%2")
                                     .arg(entry.usbVendorId, 4, 16, QLatin1Char('0'))
                                     .arg(entry.usbProductId, 4, 16, QLatin1Char('0'));
-    return QJsonObject{{QStringLiteral("path"), entry.path},
+    return QJsonObject{{QStringLiteral("event"), QStringLiteral("port")},
+                       {QStringLiteral("path"), entry.path},
                        {QStringLiteral("name"), entry.identifier},
                        {QStringLiteral("description"), textOrNull(entry.description)},
                        {QStringLiteral("usbId"), textOrNull(usbId)},

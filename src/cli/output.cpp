@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "output.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 
 #include <charconv>
@@ -48,12 +49,20 @@ void writeJson(Context &context, const QJsonObject &object)
     if (!context.outputError.isEmpty())
         return;
     QJsonObject stamped = object;
+    // Every line tells when it was written, in UTC with milliseconds.
+    if (!stamped.contains(QLatin1String("time")))
+        stamped.insert(QStringLiteral("time"), isoTimestamp(QDateTime::currentDateTimeUtc()));
     for (auto key = context.jsonKeys.constBegin(); key != context.jsonKeys.constEnd(); ++key) {
         if (!stamped.contains(key.key()))
             stamped.insert(key.key(), key.value());
     }
     *context.out << QString::fromUtf8(QJsonDocument(stamped).toJson(QJsonDocument::Compact)) << '\n';
     flushChecked(context);
+}
+
+QString isoTimestamp(const QDateTime &time)
+{
+    return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
 int withOutputChecked(Context &context, int exitCode)

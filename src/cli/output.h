@@ -6,6 +6,7 @@
 
 #include "cli_context.h"
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QString>
 
@@ -16,6 +17,9 @@ enum class OutputFormat {
     Json, // one compact JSON object per line
     Csv,  // semicolon-separated with a header line (poll only)
 };
+
+// "2026-05-04T12:34:56.789Z": the time of a line, in UTC with milliseconds.
+QString isoTimestamp(const QDateTime &time);
 
 // A line of output (the line end is added).
 void writeLine(Context &context, const QString &line);

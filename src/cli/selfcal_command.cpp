@@ -85,6 +85,7 @@ QJsonObject selfCalJson(const quarn::SelfCalStatus &status, bool finished, float
     QString report = quarn::selfCalReportText(status, ringDiameterMm, plainLocale());
     report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return QJsonObject{
+        {QStringLiteral("event"), QStringLiteral("selfcal")},
         {QStringLiteral("command"), QStringLiteral("selfcal")},
         {QStringLiteral("flags"), flags},
         {QStringLiteral("counter"), status.counter},

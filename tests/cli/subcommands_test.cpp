@@ -8,6 +8,7 @@
 #include "recording.h"
 #include "simulated_encoder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -112,11 +113,16 @@ TEST(SubcommandsTest, PollRunsTheWindowsCycleAndPrintsEachReadingWithItsQuantity
             EXPECT_NEAR(reading[u"degrees"].toDouble(), 25.5995, 1e-4);
             EXPECT_FALSE(reading[u"error"].toBool());
             const QString command = reading[u"command"].toString();
-            EXPECT_EQ(reading.contains(u"status"), command == u"d");
-            EXPECT_EQ(reading.contains(u"persistentStatus"), command == u"j");
-            EXPECT_EQ(reading.contains(u"speed"), command == u"s");
-            EXPECT_EQ(reading.contains(u"temperatureC"), command == u"t");
-            EXPECT_EQ(reading.contains(u"signalLevel"), command == u"a");
+            // Every line has every key; those of other commands are null.
+            EXPECT_EQ(reading.keys(), readings.first().keys());
+            EXPECT_EQ(reading[u"event"].toString(), QStringLiteral("reading"));
+            EXPECT_TRUE(QDateTime::fromString(reading[u"time"].toString(), Qt::ISODateWithMs).isValid());
+            EXPECT_TRUE(reading[u"fault"].isNull());
+            EXPECT_EQ(!reading[u"status"].isNull(), command == u"d");
+            EXPECT_EQ(!reading[u"persistentStatus"].isNull(), command == u"j");
+            EXPECT_EQ(!reading[u"speedRaw"].isNull(), command == u"s");
+            EXPECT_EQ(!reading[u"temperatureC"].isNull(), command == u"t");
+            EXPECT_EQ(!reading[u"signalLevel"].isNull(), command == u"a");
             if (command == u"d") {
                 EXPECT_EQ(reading[u"status"][u"word"].toInt(), 0x0240);
                 EXPECT_EQ(reading[u"status"][u"bits"].toArray(),
@@ -158,18 +164,19 @@ TEST(SubcommandsTest, PollTextAndCsvCarryTheSameReadings)
     ASSERT_EQ(csv.exitCode, 0);
     const QStringList rows = csv.outLines();
     ASSERT_EQ(rows.size(), 4);
-    EXPECT_EQ(rows.at(0), QStringLiteral("Time(ms);Command;RX;MT;ST;Degrees;Error;Status;PersistentStatus;"
-                                         "Speed;Temperature;Signal;AirGap(um);"));
-    for (const QString &row : rows) {
-        EXPECT_EQ(row.count(u';'), 13) << row.toStdString();
-        EXPECT_TRUE(row.endsWith(u';'));
-    }
-    // "1", "3", "d" of a single-turn encoder whose position carries the error flag.
+    EXPECT_EQ(rows.at(0), QStringLiteral("Time(UTC);Elapsed(ms);Command;Reply(hex);Turns;Counts;Angle(deg);Error;"
+                                         "Status;PersistentStatus;Speed(raw);Temperature(C);Signal;AirGap(um);Fault"));
+    for (const QString &row : rows)
+        EXPECT_EQ(row.count(u';'), 14) << row.toStdString();
+    // "1", "3", "d" of a single-turn encoder whose position carries the error flag: the flag,
+    // and no numbers for the position.
     const QStringList first = rows.at(1).split(u';');
-    EXPECT_EQ(first.at(1), QStringLiteral("1"));
-    EXPECT_EQ(first.at(2).size(), 8); // echo and 3 position bytes
-    EXPECT_EQ(first.at(6), QStringLiteral("1"));
-    EXPECT_EQ(rows.at(3).split(u';').at(1), QStringLiteral("d"));
+    EXPECT_TRUE(QDateTime::fromString(first.at(0), Qt::ISODateWithMs).isValid()) << first.at(0).toStdString();
+    EXPECT_EQ(first.at(2), QStringLiteral("1"));
+    EXPECT_EQ(first.at(3).size(), 8); // echo and 3 position bytes
+    EXPECT_EQ(first.mid(4, 3), QStringList(3, QString()));
+    EXPECT_EQ(first.at(7), QStringLiteral("1"));
+    EXPECT_EQ(rows.at(3).split(u';').at(2), QStringLiteral("d"));
 }
 
 TEST(SubcommandsTest, ConfigurationCommandsChangeTheEncoderAndReportOneJsonLine)
