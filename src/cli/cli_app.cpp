@@ -50,7 +50,7 @@ const SubCommand SubCommands[] = {
      "carries the error flag."},
     {"mt-zero", "Set the multiturn counter to 0 (multiturn encoders).", ""},
     {"factory-reset", "Restore the encoder's factory settings.", "Waits 500 ms after the request."},
-    {"reset-status", "Clear the persistent (latched) status (firmware minor version 9 or more).",
+    {"reset-status", "Clear the persistent status (needs firmware minor 9 or more).",
      "Waits 500 ms after the request."},
     {"selfcal", "Run the encoder's self-calibration.",
      "Sets the arc and, on firmware 2.9 and later, the timeout, starts the calibration and waits "
@@ -80,11 +80,14 @@ const SubCommand *findSubCommand(const QString &name)
     return nullptr;
 }
 
+// Help texts fit a terminal of 80 columns.
+constexpr qsizetype HelpWidth = 79;
+
 struct CommonOptions {
-    QCommandLineOption port{QStringLiteral("port"),
+    QCommandLineOption port{{QStringLiteral("p"), QStringLiteral("port")},
                             QStringLiteral("Use this port only (no search over the system's ports)."),
                             QStringLiteral("path")};
-    QCommandLineOption baud{QStringLiteral("baud"),
+    QCommandLineOption baud{{QStringLiteral("b"), QStringLiteral("baud")},
                             QStringLiteral("Use this rate only: 115200, 128000, 230400, 256000, "
                                            "500000, 1000000 or 921600 (default: each in that order)."),
                             QStringLiteral("rate")};
@@ -92,7 +95,7 @@ struct CommonOptions {
                                     QStringLiteral("Use the encoder with this serial number only (the "
                                                    "search goes on past others)."),
                                     QStringLiteral("sn")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("One JSON object per line.")};
+    QCommandLineOption json{{QStringLiteral("j"), QStringLiteral("json")}, QStringLiteral("One JSON object per line.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Show this help.")};
 
@@ -124,6 +127,24 @@ std::optional<qint64> integerValue(const QString &text, qint64 minimum, qint64 m
     return value;
 }
 
+// Words moved to the next line where a line would pass `width` columns; line breaks stay.
+QString wrappedText(const QString &text, qsizetype width)
+{
+    QStringList lines;
+    for (const QString &paragraph : text.split(u'\n')) {
+        QString line;
+        for (const QString &word : paragraph.split(u' ', Qt::SkipEmptyParts)) {
+            if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+                lines.append(line);
+                line.clear();
+            }
+            line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+        }
+        lines.append(line);
+    }
+    return lines.join(u'\n');
+}
+
 QString helpWithUsage(const QCommandLineParser &parser, const QString &usage)
 {
     QString text = parser.helpText();
@@ -143,7 +164,7 @@ public:
         QString description = QLatin1String(command_.summary);
         if (*command_.details != '\0')
             description += u'\n' + QLatin1String(command_.details);
-        parser.setApplicationDescription(description);
+        parser.setApplicationDescription(wrappedText(description, HelpWidth));
         common_.addTo(parser);
         const QString name = QLatin1String(command_.name);
 
@@ -151,7 +172,7 @@ public:
                                          QStringLiteral("Send only this command of the cycle: 1, 3, d, "
                                                         "j, s, t or a."),
                                          QStringLiteral("c"));
-        const QCommandLineOption count(QStringLiteral("count"),
+        const QCommandLineOption count({QStringLiteral("n"), QStringLiteral("count")},
                                        QStringLiteral("Stop after n readings; 0 runs until Ctrl+C "
                                                       "(default: %1).")
                                            .arg(name == QLatin1String("debug") ? 1 : 0),
@@ -383,8 +404,8 @@ QString programHelp()
 {
     QString text = QStringLiteral(
         "Usage: %1 <command> [options]\n"
-        "The command-line companion of trevisor: identify, zero, calibrate and read Quarn-2 encoders\n"
-        "from scripts, without a display.\n\n"
+        "The command-line companion of trevisor: identify, zero, calibrate and read\n"
+        "Quarn-2 encoders from scripts, without a display.\n\n"
         "Commands:\n")
                        .arg(QLatin1String(ProgramName));
     for (const SubCommand &command : SubCommands)
@@ -393,19 +414,22 @@ QString programHelp()
                     .arg(QLatin1String(command.summary));
     text += QStringLiteral(
         "\nOptions of every command:\n"
-        "  --port <path>   Use this port only. Without it the encoder is searched for on the ports\n"
-        "                  of QUARN_EXTRA_PORTS (colon-separated paths) and the system's.\n"
-        "  --baud <rate>   Use this rate only (115200, 128000, 230400, 256000, 500000, 1000000,\n"
-        "                  921600); without it each is tried in that order.\n"
-        "  --serial <sn>   Use the encoder with this serial number. Without it a search that\n"
-        "                  finds two encoders names both and stops.\n"
-        "  --json          One JSON object per line on standard output.\n"
-        "  -h, --help      Help of the program, or of a command: %1 <command> --help\n"
-        "  --version       The program's version.\n\n"
-        "Exit codes: 0 success; 1 no encoder, a timeout, a device, file or write error (one\n"
-        "line on standard error); 2 a usage error; 3 selfcal did not finish; 4 selfcal\n"
-        "finished with a failure flag. Ctrl+C ends a command after its current step, by the\n"
-        "signal (status 130 in the shell).\n")
+        "  -p, --port <path>  Use this port only (a relative path is taken from the\n"
+        "                     working directory). Without it the encoder is searched\n"
+        "                     for on the ports of QUARN_EXTRA_PORTS (colon-separated\n"
+        "                     paths) and the system's.\n"
+        "  -b, --baud <rate>  Use this rate only (115200, 128000, 230400, 256000,\n"
+        "                     500000, 1000000, 921600); without it each in that order.\n"
+        "  --serial <sn>      Use the encoder with this serial number. Without it a\n"
+        "                     search that finds two encoders names both and stops.\n"
+        "  -j, --json         One JSON object per line on standard output.\n"
+        "  -h, --help         Help of the program, or of a command:\n"
+        "                     %1 <command> --help\n"
+        "  -V, --version      The program's version.\n\n"
+        "Exit codes: 0 success; 1 no encoder, a timeout, a device, file or write error\n"
+        "(one line on standard error); 2 a usage error; 3 selfcal did not finish;\n"
+        "4 selfcal finished with a failure flag. Ctrl+C ends a command after its current\n"
+        "step, by the signal (status 130 in the shell).\n")
                 .arg(QLatin1String(ProgramName));
     return text;
 }
@@ -420,7 +444,7 @@ int runCommandLine(const QStringList &arguments, Context &context)
     top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const CommonOptions common;
     common.addTo(top);
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")}, QStringLiteral("Show the version."));
     top.addOption(version);
 
     if (!top.parse(arguments))

@@ -68,11 +68,17 @@ TEST(FormattingTest, TheCyclePassesOverTheStepTheFirmwareLacks)
     EXPECT_FALSE(cli::pollIndexOfCommand(QStringLiteral("v")));
 }
 
-TEST(FormattingTest, AReadingWithTheErrorFlagKeepsItsFlagAndHasNoNumbers)
+quarn::EncoderIdentity singleTurn18()
 {
     quarn::EncoderIdentity identity;
     identity.resolution = {18, 262144};
     identity.singleTurnMask = quarn::singleTurnMask(18);
+    return identity;
+}
+
+TEST(FormattingTest, AReadingWithTheErrorFlagKeepsItsFlagAndHasNoNumbers)
+{
+    const quarn::EncoderIdentity identity = singleTurn18();
     // "s" with the error bit clear and a speed of -2.
     const QByteArray reply = QByteArray::fromHex("73123454FFFFFE");
     const quarn::PollReading reading = quarn::decodePollReading(reply, 5, identity);
@@ -92,9 +98,7 @@ TEST(FormattingTest, AReadingWithTheErrorFlagKeepsItsFlagAndHasNoNumbers)
 
 TEST(FormattingTest, EveryPollLineHasTheSameKeysAndTheCsvItsColumns)
 {
-    quarn::EncoderIdentity identity;
-    identity.resolution = {18, 262144};
-    identity.singleTurnMask = quarn::singleTurnMask(18);
+    const quarn::EncoderIdentity identity = singleTurn18();
     const QByteArray good = QByteArray::fromHex("73123456000010");
     const quarn::PollReading speed = quarn::decodePollReading(good, 5, identity);
     const quarn::PollReading position = quarn::decodePollReading(QByteArray::fromHex("31123456"), 1, identity);

@@ -31,6 +31,14 @@ TEST(UsageTest, HelpOfTheProgramListsEveryCommandAndEachCommandHasItsOwn)
         EXPECT_TRUE(own.out.contains(QStringLiteral("--port <path>")));
         EXPECT_TRUE(own.err.isEmpty());
     }
+    // Every help text fits 80 columns.
+    QStringList helps{program.out};
+    for (const char *name : SubCommandNames)
+        helps.append(cli.run({QString::fromLatin1(name), QStringLiteral("--help")}).out);
+    for (const QString &help : helps) {
+        for (const QString &line : help.split(u'\n'))
+            EXPECT_LE(line.size(), 80) << line.toStdString();
+    }
     const CliResult poll = cli.run({QStringLiteral("poll"), QStringLiteral("-h")});
     for (const char *option : {"--command <c>", "--count <n>", "--interval <ms>", "--csv"})
         EXPECT_TRUE(poll.out.contains(QLatin1String(option))) << option;
@@ -84,6 +92,20 @@ TEST(UsageTest, OptionsMayStandBeforeOrAfterTheCommand)
     EXPECT_EQ(before.exitCode, 0) << before.err.toStdString();
     ASSERT_EQ(before.jsonLines().size(), 1);
     EXPECT_EQ(before.jsonLines().first()[u"port"].toString(), encoder.portPath());
+}
+
+TEST(UsageTest, ShortOptionsStandForTheCommonOnes)
+{
+    sim::SimulatedEncoder encoder;
+    CliHarness cli;
+    const CliResult result = cli.run({QStringLiteral("poll"), QStringLiteral("-p"), encoder.portPath(), QStringLiteral("-b"),
+                                      QStringLiteral("115200"), QStringLiteral("-n"), QStringLiteral("2"),
+                                      QStringLiteral("-j")});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.jsonLines().size(), 2);
+    const CliResult version = cli.run({QStringLiteral("-V")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("trevisor-cli 0."))) << version.out.toStdString();
 }
 
 TEST(UsageTest, APortPathWithColonsIsOnePort)
