@@ -41,7 +41,7 @@ const SubCommand SubCommands[] = {
      "Runs the poll cycle 1, 3, d, j, s, t, a (j only on firmware whose minor version is 9 or "
      "more), or one of its commands with --command. Each reading gives counts, degrees, turns, "
      "the error flag and the quantity of its command. Ctrl+C ends the run after the current "
-     "reading (exit code 0)."},
+     "reading (exit status 130)."},
     {"zero", "Set zero here: the current position becomes zero.",
      "Reads the position first and is refused while it carries the error flag; then sends the "
      "window's sequence: zero offset 2, multiturn 0, a position reading, zero offset at that "
@@ -50,18 +50,19 @@ const SubCommand SubCommands[] = {
      "carries the error flag."},
     {"mt-zero", "Set the multiturn counter to 0 (multiturn encoders).", ""},
     {"factory-reset", "Restore the encoder's factory settings.", "Waits 500 ms after the request."},
-    {"reset-status", "Clear the persistent (latched) status (firmware minor version 9 or more).",
+    {"reset-status", "Clear the persistent status (needs firmware minor 9 or more).",
      "Waits 500 ms after the request."},
     {"selfcal", "Run the encoder's self-calibration.",
      "Sets the arc and, on firmware 2.9 and later, the timeout, starts the calibration and waits "
      "until its status changes or 1.1 x the timeout has passed (a progress bar on standard error "
-     "when it is a terminal). Prints the report and the seven flags. The exit code is 0 whenever "
-     "the report was read; the flags tell whether the calibration succeeded."},
+     "when it is a terminal). Prints the report and the seven flags. The exit code is 0 only when "
+     "the calibration succeeded; 3 when its status never changed within the wait, 4 when it "
+     "finished with a failure flag (both after the report)."},
     {"debug", "Read the encoder's debug record.",
      "Each reading is one poll step and one 129-byte debug record, as the window's \"Read const\": "
      "the decoded fields, the code words and the three harmonic magnitudes. --record writes the "
      "window's recording file (a directory gets the window's file name TEST_<part>_<serial>_"
-     "<time>.csv). Ctrl+C ends the run after the current reading (exit code 0)."},
+     "<time>.csv). Ctrl+C ends the run after the current reading (exit status 130)."},
     {"doctor", "Tell why no encoder is found here, and how to fix it.",
      "Checks each port that the search walks (or only --port): permissions against your groups, other "
      "programs holding it, ModemManager, brltty, the FTDI latency timer, the driver's low-latency mode, "
@@ -79,15 +80,22 @@ const SubCommand *findSubCommand(const QString &name)
     return nullptr;
 }
 
+// Help texts fit a terminal of 80 columns.
+constexpr qsizetype HelpWidth = 79;
+
 struct CommonOptions {
-    QCommandLineOption port{QStringLiteral("port"),
+    QCommandLineOption port{{QStringLiteral("p"), QStringLiteral("port")},
                             QStringLiteral("Use this port only (no search over the system's ports)."),
                             QStringLiteral("path")};
-    QCommandLineOption baud{QStringLiteral("baud"),
+    QCommandLineOption baud{{QStringLiteral("b"), QStringLiteral("baud")},
                             QStringLiteral("Use this rate only: 115200, 128000, 230400, 256000, "
                                            "500000, 1000000 or 921600 (default: each in that order)."),
                             QStringLiteral("rate")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("One JSON object per line.")};
+    QCommandLineOption serialNumber{QStringLiteral("serial"),
+                                    QStringLiteral("Use the encoder with this serial number only (the "
+                                                   "search goes on past others)."),
+                                    QStringLiteral("sn")};
+    QCommandLineOption json{{QStringLiteral("j"), QStringLiteral("json")}, QStringLiteral("One JSON object per line.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Show this help.")};
 
@@ -95,6 +103,7 @@ struct CommonOptions {
     {
         parser.addOption(port);
         parser.addOption(baud);
+        parser.addOption(serialNumber);
         parser.addOption(json);
         parser.addOption(help);
     }
@@ -118,6 +127,24 @@ std::optional<qint64> integerValue(const QString &text, qint64 minimum, qint64 m
     return value;
 }
 
+// Words moved to the next line where a line would pass `width` columns; line breaks stay.
+QString wrappedText(const QString &text, qsizetype width)
+{
+    QStringList lines;
+    for (const QString &paragraph : text.split(u'\n')) {
+        QString line;
+        for (const QString &word : paragraph.split(u' ', Qt::SkipEmptyParts)) {
+            if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+                lines.append(line);
+                line.clear();
+            }
+            line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+        }
+        lines.append(line);
+    }
+    return lines.join(u'\n');
+}
+
 QString helpWithUsage(const QCommandLineParser &parser, const QString &usage)
 {
     QString text = parser.helpText();
@@ -137,7 +164,7 @@ public:
         QString description = QLatin1String(command_.summary);
         if (*command_.details != '\0')
             description += u'\n' + QLatin1String(command_.details);
-        parser.setApplicationDescription(description);
+        parser.setApplicationDescription(wrappedText(description, HelpWidth));
         common_.addTo(parser);
         const QString name = QLatin1String(command_.name);
 
@@ -145,7 +172,7 @@ public:
                                          QStringLiteral("Send only this command of the cycle: 1, 3, d, "
                                                         "j, s, t or a."),
                                          QStringLiteral("c"));
-        const QCommandLineOption count(QStringLiteral("count"),
+        const QCommandLineOption count({QStringLiteral("n"), QStringLiteral("count")},
                                        QStringLiteral("Stop after n readings; 0 runs until Ctrl+C "
                                                       "(default: %1).")
                                            .arg(name == QLatin1String("debug") ? 1 : 0),
@@ -154,6 +181,11 @@ public:
                                           QStringLiteral("Milliseconds from one reading to the next, "
                                                          "0 back to back (default: 50)."),
                                           QStringLiteral("ms"));
+        const QCommandLineOption maxErrors(QStringLiteral("max-errors"),
+                                           QStringLiteral("End the run with exit code 1 after n spoilt "
+                                                          "readings in a row; 0 never (default: %1).")
+                                               .arg(DefaultMaxErrors),
+                                           QStringLiteral("n"));
         const QCommandLineOption csv(QStringLiteral("csv"),
                                      QStringLiteral("Semicolon-separated rows with a header line."));
         const QCommandLineOption arc(QStringLiteral("arc"),
@@ -171,13 +203,13 @@ public:
                                                        "window's file name."),
                                         QStringLiteral("path"));
         if (name == QLatin1String("poll")) {
-            for (const QCommandLineOption *option : {&command, &count, &interval, &csv})
+            for (const QCommandLineOption *option : {&command, &count, &interval, &maxErrors, &csv})
                 parser.addOption(*option);
         } else if (name == QLatin1String("selfcal")) {
             parser.addOption(arc);
             parser.addOption(timeout);
         } else if (name == QLatin1String("debug")) {
-            for (const QCommandLineOption *option : {&unlock, &count, &interval, &record})
+            for (const QCommandLineOption *option : {&unlock, &count, &interval, &maxErrors, &record})
                 parser.addOption(*option);
         }
 
@@ -223,6 +255,11 @@ public:
                                   hint);
             choice.baudRate = static_cast<qint32>(*baud);
         }
+        if (const auto serial = value(common_.serialNumber, topOptions.serialNumber)) {
+            if (serial->trimmed().isEmpty())
+                return usageError(context_, QStringLiteral("--serial needs a serial number"), hint);
+            choice.serialNumber = serial->trimmed();
+        }
         OutputFormat format = isSet(common_.json) || top.isSet(topOptions.json) ? OutputFormat::Json
                                                                                        : OutputFormat::Text;
         if (isSet(csv)) {
@@ -245,6 +282,13 @@ public:
                 return usageError(context_,
                                   QStringLiteral("--interval needs milliseconds from 0 to %1").arg(MaximumIntervalMs),
                                   hint);
+        }
+        int faultLimit = DefaultMaxErrors;
+        if (isSet(maxErrors)) {
+            const std::optional<qint64> limit = integerValue(parser.value(maxErrors), 0, 1000000);
+            if (!limit)
+                return usageError(context_, QStringLiteral("--max-errors needs a whole number of 0 or more"), hint);
+            faultLimit = static_cast<int>(*limit);
         }
         std::optional<int> commandIndex;
         if (isSet(command)) {
@@ -280,14 +324,16 @@ public:
                              options, context_);
         }
         if (name == QLatin1String("ports")) {
-            return runPorts(choice.path.isEmpty() ? context_.listPorts()
-                                                  : QList<serial::PortEntry>{namedPortEntry(choice.path)},
-                            format, context_);
+            if (choice.path.isEmpty())
+                return runPorts(context_.listPorts(), format, context_);
+            return runPorts({namedPortEntry(choice.path)}, format, context_, PortsMode::NamedPort);
         }
 
         std::optional<EncoderLink> link = connectEncoder(choice, context_);
         if (!link)
             return ExitFailure;
+        announceEncoder(*link, format);
+        maxErrors_ = faultLimit;
         const int exitCode = runOnEncoder(name, *link, format, readings, intervalMs, commandIndex, selfCal,
                                           isSet(unlock), isSet(record) ? parser.value(record) : QString());
         if (link->port != nullptr)
@@ -297,6 +343,19 @@ public:
 
 private:
     static constexpr qint64 MaximumIntervalMs = 3600000;
+
+    // Which encoder on which port the command acts on: a line on standard error for people,
+    // keys on every JSON object for scripts.
+    void announceEncoder(const EncoderLink &link, OutputFormat format)
+    {
+        if (format == OutputFormat::Json) {
+            context_.jsonKeys = QJsonObject{{QStringLiteral("port"), link.entry.path},
+                                            {QStringLiteral("partNumber"), encoderPart(link.identity)},
+                                            {QStringLiteral("serialNumber"), encoderSerial(link.identity)}};
+        } else {
+            writeMessage(context_, encoderText(link));
+        }
+    }
 
     int runOnEncoder(const QString &name, EncoderLink &link, OutputFormat format, std::optional<qint64> readings,
                      std::optional<qint64> intervalMs, std::optional<int> commandIndex,
@@ -310,6 +369,7 @@ private:
             options.count = readings.value_or(0);
             options.intervalMs = static_cast<int>(intervalMs.value_or(options.intervalMs));
             options.format = format;
+            options.maxErrors = maxErrors_;
             return runPoll(link, options, context_);
         }
         if (name == QLatin1String("zero"))
@@ -328,11 +388,13 @@ private:
         options.intervalMs = static_cast<int>(intervalMs.value_or(options.intervalMs));
         options.recordPath = recordPath;
         options.format = format;
+        options.maxErrors = maxErrors_;
         return runDebug(link, options, context_);
     }
 
     const SubCommand &command_;
     Context &context_;
+    int maxErrors_ = DefaultMaxErrors;
     CommonOptions common_;
 };
 
@@ -342,8 +404,8 @@ QString programHelp()
 {
     QString text = QStringLiteral(
         "Usage: %1 <command> [options]\n"
-        "The command-line companion of trevisor: identify, zero, calibrate and read Quarn-2 encoders\n"
-        "from scripts, without a display.\n\n"
+        "The command-line companion of trevisor: identify, zero, calibrate and read\n"
+        "Quarn-2 encoders from scripts, without a display.\n\n"
         "Commands:\n")
                        .arg(QLatin1String(ProgramName));
     for (const SubCommand &command : SubCommands)
@@ -352,20 +414,29 @@ QString programHelp()
                     .arg(QLatin1String(command.summary));
     text += QStringLiteral(
         "\nOptions of every command:\n"
-        "  --port <path>   Use this port only. Without it the encoder is searched for on the ports\n"
-        "                  of QUARN_EXTRA_PORTS (colon-separated paths) and the system's.\n"
-        "  --baud <rate>   Use this rate only (115200, 128000, 230400, 256000, 500000, 1000000,\n"
-        "                  921600); without it each is tried in that order.\n"
-        "  --json          One JSON object per line on standard output.\n"
-        "  -h, --help      Help of the program, or of a command: %1 <command> --help\n"
-        "  --version       The program's version.\n\n"
-        "Exit codes: 0 success; 1 no encoder, a timeout, a device or file error (one line on\n"
-        "standard error); 2 a usage error.\n")
+        "  -p, --port <path>  Use this port only (a relative path is taken from the\n"
+        "                     working directory). Without it the encoder is searched\n"
+        "                     for on the ports of QUARN_EXTRA_PORTS (colon-separated\n"
+        "                     paths) and the system's.\n"
+        "  -b, --baud <rate>  Use this rate only (115200, 128000, 230400, 256000,\n"
+        "                     500000, 1000000, 921600); without it each in that order.\n"
+        "  --serial <sn>      Use the encoder with this serial number. Without it a\n"
+        "                     search that finds two encoders names both and stops.\n"
+        "  -j, --json         One JSON object per line on standard output.\n"
+        "  -h, --help         Help of the program, or of a command:\n"
+        "                     %1 <command> --help\n"
+        "  -V, --version      The program's version.\n\n"
+        "Exit codes: 0 success; 1 no encoder, a timeout, a device, file or write error\n"
+        "(one line on standard error); 2 a usage error; 3 selfcal did not finish;\n"
+        "4 selfcal finished with a failure flag. Ctrl+C ends a command after its current\n"
+        "step, by the signal (status 130 in the shell).\n")
                 .arg(QLatin1String(ProgramName));
     return text;
 }
 
-int runCli(const QStringList &arguments, Context &context)
+namespace {
+
+int runCommandLine(const QStringList &arguments, Context &context)
 {
     QCommandLineParser top;
     top.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -373,7 +444,7 @@ int runCli(const QStringList &arguments, Context &context)
     top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const CommonOptions common;
     common.addTo(top);
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")}, QStringLiteral("Show the version."));
     top.addOption(version);
 
     if (!top.parse(arguments))
@@ -400,6 +471,13 @@ int runCli(const QStringList &arguments, Context &context)
     const QString program = arguments.isEmpty() ? QLatin1String(ProgramName) : arguments.first();
     SubCommandRun run(*command, context);
     return run.run(QStringList{program} + positional.mid(1), top, common);
+}
+
+} // namespace
+
+int runCli(const QStringList &arguments, Context &context)
+{
+    return withOutputChecked(context, runCommandLine(arguments, context));
 }
 
 } // namespace cli

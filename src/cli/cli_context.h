@@ -9,6 +9,7 @@
 #include "qt_serial_port.h"
 #include "serial_port.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QTextStream>
 
@@ -21,6 +22,10 @@ enum ExitCode : int {
     ExitSuccess = 0,
     ExitFailure = 1, // no encoder, a timeout, a device or file error
     ExitUsage = 2,   // unknown option, missing or out-of-range value
+    // selfcal: the status never changed within the wait; the report shows the last status
+    ExitCalibrationNotFinished = 3,
+    // selfcal: the calibration finished, but a flag says it did not succeed
+    ExitCalibrationFailed = 4,
 };
 
 struct Context {
@@ -36,6 +41,11 @@ struct Context {
     };
     // The ports the search walks when no --port is given.
     std::function<QList<serial::PortEntry>()> listPorts = [] { return serial::listPorts(); };
+    // Why the last write to `out` failed (a full disk, a closed pipe); empty while every write
+    // went through. Runs of readings end when it is set.
+    QString outputError;
+    // Keys every JSON object carries once the encoder is known: its port, part and serial number.
+    QJsonObject jsonKeys;
 };
 
 // The context of the real program: standard output and error, whether standard error is a

@@ -7,7 +7,11 @@
 
 #include <QJsonObject>
 
+#include <QStringList>
+
+#include <chrono>
 #include <optional>
+#include <thread>
 
 namespace cli {
 
@@ -24,16 +28,6 @@ bool send(EncoderLink &link, Context &context, const QByteArray &request)
     return exchange(link, context, request, 0, reply);
 }
 
-// A request of a sequence that did not go out ends it, named as the window names it.
-bool sendStep(EncoderLink &link, Context &context, const QByteArray &request,
-              const QString &failureText)
-{
-    if (send(link, context, request))
-        return true;
-    writeMessage(context, failureText);
-    return false;
-}
-
 int interrupted(Context &context, const QString &what)
 {
     writeMessage(context, QStringLiteral("interrupted: %1 did not complete").arg(what));
@@ -44,6 +38,7 @@ void report(Context &context, OutputFormat format, const QString &command, const
             QJsonObject object = {})
 {
     if (format == OutputFormat::Json) {
+        object.insert(QStringLiteral("event"), QStringLiteral("done"));
         object.insert(QStringLiteral("command"), command);
         object.insert(QStringLiteral("done"), true);
         writeJson(context, object);
@@ -76,18 +71,42 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
         writeMessage(context, QStringLiteral("the encoder reports a position error; zero not set"));
         return ExitFailure;
     }
+    if (context.stopRequested())
+        return interrupted(context, command);
+
+    // Once the first request is out, the sequence runs to its end (0.8 s) whatever Ctrl+C says:
+    // half a zero would leave the encoder with an offset nobody chose. When the port goes away
+    // instead, the message says what went out and that nothing was saved.
+    QStringList sent;
+    bool saved = false;
+    const auto step = [&](const QByteArray &request, const QString &what, const QString &failureText) {
+        if (send(link, context, request)) {
+            sent.append(what);
+            saved = saved || request == quarn::saveRequest();
+            return true;
+        }
+        writeMessage(context, failureText);
+        return false;
+    };
+    const auto stopped = [&] {
+        writeMessage(context, QStringLiteral("zero stopped after %1; %2")
+                                  .arg(sent.isEmpty() ? QStringLiteral("no request") : sent.join(QStringLiteral(", ")),
+                                       saved ? QStringLiteral("the zero was saved")
+                                             : QStringLiteral("nothing was saved")));
+        return ExitFailure;
+    };
+    const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(StepPauseMs)); };
 
     const QString zeroFailed = QStringLiteral("Set zero offset failed!");
     const QString multiturnFailed = QStringLiteral("Set multitirn failed!");
+    const QString multiturn = QStringLiteral("multiturn 0");
     // A fresh template: the first request always carries the argument 2.
-    if (!sendStep(link, context, quarn::zeroOffsetTemplate(), zeroFailed))
-        return ExitFailure;
-    if (!pause(context, StepPauseMs))
-        return interrupted(context, command);
-    if (!sendStep(link, context, quarn::multiturnZeroRequest(), multiturnFailed))
-        return ExitFailure;
-    if (!pause(context, StepPauseMs))
-        return interrupted(context, command);
+    if (!step(quarn::zeroOffsetTemplate(), QStringLiteral("zero offset 2"), zeroFailed))
+        return stopped();
+    settle();
+    if (!step(quarn::multiturnZeroRequest(), multiturn, multiturnFailed))
+        return stopped();
+    settle();
     // From the cycle's start, so both steps read the position: "1", then "3". The zero is set
     // only to this reading, and only when it came whole and without the error flag.
     const std::optional<PollStep> position = pollStep(link, context, 1);
@@ -95,31 +114,28 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
         writeMessage(context, QStringLiteral("the position read for the zero carries the error flag"));
     if (!position || position->reading.position.error) {
         writeMessage(context, zeroFailed);
-        return ExitFailure;
+        return link.port->isOpen() ? ExitFailure : stopped();
     }
-    if (!pause(context, StepPauseMs))
-        return interrupted(context, command);
+    sent.append(QStringLiteral("a position reading"));
+    settle();
 
     const std::int32_t zeroAt = position->reading.position.singleTurn;
-    if (!sendStep(link, context, quarn::zeroOffsetRequest(zeroAt), zeroFailed))
-        return ExitFailure;
-    if (!pause(context, StepPauseMs))
-        return interrupted(context, command);
+    if (!step(quarn::zeroOffsetRequest(zeroAt), QStringLiteral("zero offset %1").arg(zeroAt), zeroFailed))
+        return stopped();
+    settle();
     const std::optional<PollStep> after = pollStep(link, context, 2);
     if (!after)
-        return ExitFailure;
-    if (!pause(context, StepPauseMs))
-        return interrupted(context, command);
-    if (!sendStep(link, context, quarn::multiturnZeroRequest(), multiturnFailed))
-        return ExitFailure;
-    if (!pause(context, StepPauseMs))
-        return interrupted(context, command);
-    if (!sendStep(link, context, quarn::saveRequest(), QStringLiteral("Value Save failed!")))
-        return ExitFailure;
-    if (!pause(context, StepPauseMs))
-        return interrupted(context, command);
-    if (!sendStep(link, context, quarn::multiturnZeroRequest(), multiturnFailed))
-        return ExitFailure;
+        return link.port->isOpen() ? ExitFailure : stopped();
+    sent.append(QStringLiteral("a position reading"));
+    settle();
+    if (!step(quarn::multiturnZeroRequest(), multiturn, multiturnFailed))
+        return stopped();
+    settle();
+    if (!step(quarn::saveRequest(), QStringLiteral("save"), QStringLiteral("Value Save failed!")))
+        return stopped();
+    settle();
+    if (!step(quarn::multiturnZeroRequest(), multiturn, multiturnFailed))
+        return stopped();
 
     const quarn::PositionWord &now = after->reading.position;
     report(context, format, command,

@@ -149,7 +149,9 @@ QJsonObject debugRecordJson(const quarn::DebugRecord &record, const quarn::Harmo
         harmonics.append(QJsonObject{{QStringLiteral("periods"), bars.harmonics[k]},
                                      {QStringLiteral("magnitude"), bars.magnitudes[k]}});
     return QJsonObject{
+        {QStringLiteral("event"), QStringLiteral("debugRecord")},
         {QStringLiteral("timeMs"), timeMs},
+        {QStringLiteral("fault"), QJsonValue()},
         {QStringLiteral("headerOk"), record.headerOk},
         {QStringLiteral("absPos"), static_cast<qint64>(record.absPos)},
         {QStringLiteral("decodSelect"), record.decodSelect},
@@ -165,6 +167,17 @@ QJsonObject debugRecordJson(const quarn::DebugRecord &record, const quarn::Harmo
         {QStringLiteral("harmonics"), harmonics},
         {QStringLiteral("samples"), samples},
     };
+}
+
+QJsonObject debugFaultJson(int codeLength, qint64 timeMs, const QString &fault)
+{
+    QJsonObject object = debugRecordJson({}, {}, codeLength, timeMs);
+    for (auto value = object.begin(); value != object.end(); ++value) {
+        if (value.key() != QLatin1String("event") && value.key() != QLatin1String("timeMs"))
+            value.value() = QJsonValue();
+    }
+    object.insert(QStringLiteral("fault"), fault);
+    return object;
 }
 
 QString debugRecordText(const quarn::DebugRecord &record, const quarn::HarmonicBars &bars,
@@ -216,6 +229,7 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
     const int minor = link.identity.firmwareMinor;
     int index = 1;
     ReadingPacer pacer(options.intervalMs);
+    FaultLimit faults(options.maxErrors);
     int exitCode = ExitSuccess;
     for (qint64 done = 0; options.count == 0 || done < options.count; ++done) {
         const std::optional<qint64> start = pacer.next(context);
@@ -223,23 +237,45 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
             break;
         const qint64 startMs = *start;
 
-        const std::optional<PollStep> step = pollStep(link, context, index);
+        const std::optional<PollStep> step = pollAttempt(link, context, index);
         if (!step) {
             exitCode = ExitFailure;
             break;
         }
-        poll.take(*step);
         index = nextActivePollIndex(index, minor);
+        const int codeLength = link.identity.codeLength;
 
+        // A spoilt poll reply or record is written as such and the run goes on.
+        PollStep outcome = *step;
         QByteArray reply;
-        if (!exchange(link, context, QByteArray(1, quarn::cmd::DebugRead), quarn::DebugRecordLength, reply)) {
-            exitCode = ExitFailure;
-            break;
+        if (outcome.fault.isEmpty()) {
+            poll.take(*step);
+            const QByteArray request(1, quarn::cmd::DebugRead);
+            const serial::TransactionResult result =
+                serial::runTransaction(link.port.get(), request, quarn::DebugRecordLength, reply);
+            if (result == serial::TransactionResult::WriteFailed || result == serial::TransactionResult::NoPort) {
+                reportExchangeFailure(link, context, request, result, 0, quarn::DebugRecordLength);
+                exitCode = ExitFailure;
+                break;
+            }
+            if (result == serial::TransactionResult::Incomplete)
+                outcome.fault = exchangeFailureText(link, request, result, reply.size(), quarn::DebugRecordLength);
+        }
+        const bool tooMany = faults.exceeded(outcome, context);
+        if (!outcome.fault.isEmpty()) {
+            if (options.format == OutputFormat::Json)
+                writeJson(context, debugFaultJson(codeLength, startMs, outcome.fault));
+            else
+                writeLine(context, QStringLiteral("%1 ms  FAULT: %2").arg(startMs).arg(outcome.fault));
+            if (tooMany) {
+                exitCode = ExitFailure;
+                break;
+            }
+            continue;
         }
         const quarn::DebugRecord record = quarn::decodeDebugRecord(reply);
         if (!record.headerOk)
             writeMessage(context, QStringLiteral("Debug data header mismatch!"));
-        const int codeLength = link.identity.codeLength;
         const quarn::HarmonicBars bars = quarn::analyzeCodeHarmonics(record.samples, codeLength);
         if (options.format == OutputFormat::Json)
             writeJson(context, debugRecordJson(record, bars, codeLength, startMs));

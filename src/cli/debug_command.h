@@ -9,6 +9,7 @@
 #include "cli_context.h"
 #include "encoder_link.h"
 #include "output.h"
+#include "poll_command.h"
 
 #include "debug_record.h"
 #include "harmonics.h"
@@ -27,12 +28,16 @@ struct DebugOptions {
     int intervalMs = 50;     // from the start of one reading to the next
     QString recordPath;      // a file, or a directory that gets the window's file name; empty: none
     OutputFormat format = OutputFormat::Text;
+    // Spoilt readings in a row that end the run with exit code 1; 0: never.
+    int maxErrors = DefaultMaxErrors;
     // The local time that names a recording file.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 };
 
 QJsonObject debugRecordJson(const quarn::DebugRecord &record, const quarn::HarmonicBars &bars,
                             int codeLength, qint64 timeMs);
+// A reading spoilt on the line: the keys of a record, every value null, and the fault.
+QJsonObject debugFaultJson(int codeLength, qint64 timeMs, const QString &fault);
 QString debugRecordText(const quarn::DebugRecord &record, const quarn::HarmonicBars &bars,
                         int codeLength, qint64 timeMs);
 
@@ -41,7 +46,8 @@ QString debugRecordText(const quarn::DebugRecord &record, const quarn::HarmonicB
 QString recordingTarget(const QString &recordPath, const quarn::EncoderIdentity &identity,
                         const QDateTime &start);
 
-// Ctrl+C ends the run after the current reading with success; a recording is closed with its
+// Ctrl+C ends the run after the current reading; a spoilt reading is written as such and the
+// run goes on, up to --max-errors in a row; a recording is closed with its
 // duration on standard error.
 int runDebug(EncoderLink &link, const DebugOptions &options, Context &context);
 

@@ -229,7 +229,8 @@ void writeJsonReport(const PortReport &report, Context &context)
                          : facts.isUsb()    ? QStringLiteral("usb")
                          : facts.inSysfs    ? QStringLiteral("serial")
                                             : QStringLiteral("other");
-    writeJson(context, QJsonObject{{QStringLiteral("port"), facts.path},
+    writeJson(context, QJsonObject{{QStringLiteral("event"), QStringLiteral("doctor")},
+                                   {QStringLiteral("port"), facts.path},
                                    {QStringLiteral("device"), facts.device},
                                    {QStringLiteral("kind"), kind},
                                    {QStringLiteral("usb_id"), optionalText(facts.usbId())},

@@ -3,6 +3,8 @@
 
 #include "output.h"
 
+#include "device_access.h"
+#include "open_failure.h"
 #include "port_search.h"
 #include "quarn_konstante.h"
 
@@ -12,48 +14,111 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace cli {
 
+namespace {
+
+IdentifyAttempt identifyOnce(serial::SerialPort &port)
+{
+    IdentifyAttempt attempt;
+    QByteArray reply;
+    const serial::TransactionResult result =
+        serial::runTransaction(&port, QByteArray(1, quarn::cmd::Identify), quarn::IdentifyReplyLength, reply);
+    attempt.gotBytes = (result == serial::TransactionResult::Complete
+                        || result == serial::TransactionResult::Incomplete)
+                       && !reply.isEmpty();
+    // A search starts from the preset resolution every time, as the window's does.
+    if (result == serial::TransactionResult::Complete)
+        attempt.identity = quarn::parseIdentification(reply, quarn::StartupResolution);
+    return attempt;
+}
+
+} // namespace
+
 std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port)
 {
-    QByteArray reply;
-    if (serial::runTransaction(&port, QByteArray(1, quarn::cmd::Identify), quarn::IdentifyReplyLength,
-                               reply)
-        != serial::TransactionResult::Complete)
-        return std::nullopt;
-    // A search starts from the preset resolution every time, as the window's does.
-    return quarn::parseIdentification(reply, quarn::StartupResolution);
+    return identifyOnce(port).identity;
+}
+
+IdentifyAttempt identifyWithRetry(serial::SerialPort &port)
+{
+    IdentifyAttempt attempt = identifyOnce(port);
+    // Something answered, but not whole: a disturbed line, or an encoder busy for a moment.
+    if (!attempt.identity && attempt.gotBytes && port.isOpen())
+        attempt = identifyOnce(port);
+    return attempt;
 }
 
 serial::PortEntry namedPortEntry(const QString &path)
 {
-    return {path, path, QFileInfo(path).fileName().left(serial::kDeviceNameLength)};
+    const QString absolute = serial::absolutePortPath(path);
+    return {absolute, absolute, QFileInfo(absolute).fileName().left(serial::kDeviceNameLength)};
 }
 
-std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &context)
+QString encoderSerial(const quarn::EncoderIdentity &identity)
 {
-    const QList<serial::PortEntry> ports =
-        choice.path.isEmpty() ? context.listPorts() : QList<serial::PortEntry>{namedPortEntry(choice.path)};
-    if (ports.isEmpty()) {
-        writeMessage(context, QStringLiteral("no serial ports found (name one with --port or "
-                                             "QUARN_EXTRA_PORTS)"));
-        return std::nullopt;
-    }
+    return QString::fromLatin1(identity.serialNumber).trimmed();
+}
 
+QString encoderPart(const quarn::EncoderIdentity &identity)
+{
+    return QString::fromLatin1(identity.partNumber).trimmed();
+}
+
+QString encoderText(const EncoderLink &link)
+{
+    return QStringLiteral("encoder %1 serial %2 on %3 at %4 baud")
+        .arg(encoderPart(link.identity), encoderSerial(link.identity), link.entry.path)
+        .arg(link.baudRate);
+}
+
+QString portOpenFailureText(const QString &path, const QString &errorText)
+{
+    return path + QStringLiteral(": ") + portOpenFailureReason(path, errorText);
+}
+
+QString portOpenFailureReason(const QString &path, const QString &errorText)
+{
+    QString text = doctor::openFailureReason({}, doctor::currentUser(), path, errorText);
+    // `--port ttyUSB0` means a file here; the user may have meant the device.
+    const QString device = QStringLiteral("/dev/") + QFileInfo(path).fileName();
+    if (!QFileInfo::exists(path) && !path.startsWith(QLatin1String("/dev/")) && QFileInfo::exists(device))
+        text += QStringLiteral(" (did you mean %1?)").arg(device);
+    return text;
+}
+
+namespace {
+
+// The search of one pass over `ports`: the first encoder that identifies itself, with its
+// port open, or nothing.
+struct SearchPass {
+    serial::PortSearchOutcome outcome = serial::PortSearchOutcome::NotFound;
+    std::optional<EncoderLink> link;
+    int portIndex = -1;
+};
+
+SearchPass searchOnce(const QList<serial::PortEntry> &ports, const PortChoice &choice, Context &context,
+                      QStringList &unopened, QStringList &corrupt)
+{
     std::optional<quarn::EncoderIdentity> identity;
-    QStringList unopened;
     serial::PortSearchHooks hooks;
     hooks.makePort = [&context](const serial::PortEntry &) { return context.makePort(); };
-    hooks.identify = [&](serial::SerialPort &port, int, int rateIndex) {
+    hooks.identify = [&](serial::SerialPort &port, int portIndex, int rateIndex) {
         // A rate that was not asked for is passed over without a request.
         if (choice.baudRate != 0 && serial::baudRateForIndex(rateIndex) != choice.baudRate)
             return false;
-        identity = identifyEncoder(port);
+        const IdentifyAttempt attempt = identifyWithRetry(port);
+        identity = attempt.identity;
+        if (!identity && attempt.gotBytes)
+            corrupt.append(QStringLiteral("%1 gave a corrupt reply at %2 baud")
+                               .arg(ports.at(portIndex).path)
+                               .arg(serial::baudRateForIndex(rateIndex)));
         return identity.has_value();
     };
     hooks.openFailed = [&](int portIndex, const QString &errorText) {
-        unopened.append(ports.at(portIndex).path + QStringLiteral(": ") + errorText);
+        unopened.append(portOpenFailureText(ports.at(portIndex).path, errorText));
     };
     hooks.shouldStop = [&context] { return context.stopRequested(); };
     // On a terminal the search shows where it stands: a port that never answers costs 2 s.
@@ -74,18 +139,93 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
         *context.err << "\r\033[K";
         context.err->flush();
     }
+    SearchPass pass;
+    pass.outcome = result.outcome;
+    pass.portIndex = result.portIndex;
     if (result.outcome == serial::PortSearchOutcome::Found) {
         EncoderLink link;
         link.port = std::move(result.port);
         link.entry = ports.at(result.portIndex);
         link.baudRate = serial::baudRateForIndex(result.rateIndex);
         link.identity = *identity;
-        return link;
-    }
-    if (result.port != nullptr)
+        pass.link = std::move(link);
+    } else if (result.port != nullptr) {
         result.port->close();
-    if (result.outcome == serial::PortSearchOutcome::Stopped) {
+    }
+    return pass;
+}
+
+void closeLink(EncoderLink &link)
+{
+    if (link.port != nullptr)
+        link.port->close();
+}
+
+} // namespace
+
+std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &context)
+{
+    const QList<serial::PortEntry> ports =
+        choice.path.isEmpty() ? context.listPorts() : QList<serial::PortEntry>{namedPortEntry(choice.path)};
+    if (ports.isEmpty()) {
+        writeMessage(context, QStringLiteral("no serial ports found (name one with --port or "
+                                             "QUARN_EXTRA_PORTS)"));
+        return std::nullopt;
+    }
+
+    // The search goes on past the first encoder, so that a second one on the line is noticed
+    // (or, with --serial, the one asked for is found). Past a find, the built-in ports are left
+    // out: each costs 2 s and an encoder hardly ever sits on one.
+    QStringList unopened;
+    QStringList corrupt;
+    std::optional<EncoderLink> chosen;
+    std::vector<EncoderLink> others;
+    QList<serial::PortEntry> rest = ports;
+    bool stopped = false;
+    while (!rest.isEmpty()) {
+        SearchPass pass = searchOnce(rest, choice, context, unopened, corrupt);
+        if (pass.outcome == serial::PortSearchOutcome::Stopped)
+            stopped = true;
+        if (pass.outcome != serial::PortSearchOutcome::Found)
+            break;
+        const bool wanted = choice.serialNumber.isEmpty() || encoderSerial(pass.link->identity) == choice.serialNumber;
+        if (wanted && !chosen) {
+            chosen = std::move(pass.link);
+            if (!choice.serialNumber.isEmpty())
+                break;
+        } else {
+            closeLink(*pass.link);
+            others.push_back(std::move(*pass.link));
+        }
+        rest = rest.mid(pass.portIndex + 1);
+        if (choice.serialNumber.isEmpty())
+            rest.removeIf([](const serial::PortEntry &entry) { return entry.kind == serial::PortKind::BuiltIn; });
+    }
+    if (stopped) {
+        if (chosen)
+            closeLink(*chosen);
         writeMessage(context, QStringLiteral("interrupted while searching for the encoder"));
+        return std::nullopt;
+    }
+    // The one asked for by its serial number, or the only one found.
+    if (chosen && (others.empty() || !choice.serialNumber.isEmpty()))
+        return chosen;
+
+    QStringList found;
+    if (chosen)
+        found.append(encoderText(*chosen));
+    for (const EncoderLink &other : std::as_const(others))
+        found.append(encoderText(other));
+    if (chosen) {
+        closeLink(*chosen);
+        writeMessage(context, QStringLiteral("%1 encoders found (%2); choose one with --serial SN or --port PATH")
+                                  .arg(found.size())
+                                  .arg(found.join(QStringLiteral("; "))));
+        return std::nullopt;
+    }
+    if (!choice.serialNumber.isEmpty() && !others.empty()) {
+        writeMessage(context, QStringLiteral("no encoder with serial number %1 (found: %2)")
+                                  .arg(choice.serialNumber, found.join(QStringLiteral("; "))));
         return std::nullopt;
     }
 
@@ -94,6 +234,9 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
     QString text;
     if (ports.size() == 1 && unopened.size() == 1)
         text = QStringLiteral("cannot open ") + unopened.constFirst();
+    else if (!corrupt.isEmpty())
+        // Something answered: the line or the encoder is at fault, not its absence.
+        text = corrupt.join(QStringLiteral("; ")) + QStringLiteral(" (no encoder identified)");
     else if (ports.size() == 1)
         text = QStringLiteral("no encoder answers on %1 %2").arg(ports.constFirst().path, rates);
     else
@@ -149,12 +292,18 @@ bool exchange(EncoderLink &link, Context &context, const QByteArray &request, in
     if (result == serial::TransactionResult::Complete)
         return true;
     const qsizetype received = result == serial::TransactionResult::Incomplete ? reply.size() : 0;
+    reportExchangeFailure(link, context, request, result, received, expectedLength);
+    return false;
+}
+
+void reportExchangeFailure(EncoderLink &link, Context &context, const QByteArray &request,
+                           serial::TransactionResult result, qsizetype received, int expectedLength)
+{
     const QString text = exchangeFailureText(link, request, result, received, expectedLength);
     // A port that takes no more bytes is gone; nothing further is sent to it.
     if (result == serial::TransactionResult::WriteFailed && link.port != nullptr)
         link.port->close();
     writeMessage(context, text);
-    return false;
 }
 
 bool pause(Context &context, int ms)
@@ -181,7 +330,8 @@ std::optional<qint64> ReadingPacer::next(Context &context)
             return std::nullopt;
     }
     first_ = false;
-    if (context.stopRequested())
+    // Readings nobody can see any more are not taken.
+    if (context.stopRequested() || !context.outputError.isEmpty())
         return std::nullopt;
     const qint64 startMs = clock_.elapsed();
     nextStartMs_ = std::max(nextStartMs_ + intervalMs_, startMs);

@@ -25,6 +25,9 @@ namespace cli {
 struct PortChoice {
     QString path;
     qint32 baudRate = 0;
+    // Only the encoder with this serial number (the search goes on past others); empty: any,
+    // as long as the search finds only one.
+    QString serialNumber;
 };
 
 struct EncoderLink {
@@ -34,15 +37,36 @@ struct EncoderLink {
     quarn::EncoderIdentity identity;
 };
 
-// The entry of a port named on the command line: the path as it is (by-path names hold colons).
+// The entry of a port named on the command line: the path as it is (by-path names hold colons),
+// relative to the working directory.
 serial::PortEntry namedPortEntry(const QString &path);
 
-// The search of the window on the chosen ports and rates; the first encoder that identifies
-// itself is kept with its port open.
+// The part and serial number as the encoder gives them, without their padding.
+QString encoderPart(const quarn::EncoderIdentity &identity);
+QString encoderSerial(const quarn::EncoderIdentity &identity);
+// "encoder QX105---18M----- serial 000042 on /dev/ttyUSB0 at 115200 baud"
+QString encoderText(const EncoderLink &link);
+
+// "<path>: <why>" for a port that did not open: another program holding it (by name and pid),
+// the dialout advice, or the driver's text.
+QString portOpenFailureText(const QString &path, const QString &errorText);
+// The same without the path.
+QString portOpenFailureReason(const QString &path, const QString &errorText);
+
+// The search of the window on the chosen ports and rates. The encoder that identifies itself is
+// kept with its port open; more than one (without --serial to choose) is a failure that names
+// them all.
 std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &context);
 
 // One identification exchange on an open, configured port.
 std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port);
+
+struct IdentifyAttempt {
+    std::optional<quarn::EncoderIdentity> identity;
+    bool gotBytes = false; // something answered, whole or not
+};
+// The exchange, once more when the first brought bytes but no identity.
+IdentifyAttempt identifyWithRetry(serial::SerialPort &port);
 
 // How a request is named in messages: "1", or "Unlock + Z" for a protected one.
 QString requestName(const QByteArray &request);
@@ -51,6 +75,10 @@ QString requestName(const QByteArray &request);
 // disconnected!") and gives false.
 bool exchange(EncoderLink &link, Context &context, const QByteArray &request, int expectedLength,
               QByteArray &reply);
+
+// Reports a failed exchange; a port that took no bytes is closed.
+void reportExchangeFailure(EncoderLink &link, Context &context, const QByteArray &request,
+                           serial::TransactionResult result, qsizetype received, int expectedLength);
 
 // The text of a failed exchange.
 QString exchangeFailureText(const EncoderLink &link, const QByteArray &request,

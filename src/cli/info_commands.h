@@ -7,13 +7,24 @@
 #include "encoder_link.h"
 #include "output.h"
 
+#include <QJsonObject>
 #include <QList>
 
 namespace cli {
 
+enum class PortsMode {
+    Listed,    // the ports the search walks: the list is the result, exit code 0
+    NamedPort, // the one port of --port: exit code 1 when it cannot be opened
+};
+
 // The ports the search would walk (or the one given), each opened and closed again to tell
-// whether it can be used, and why not. Always 0: the list is the result.
-int runPorts(const QList<serial::PortEntry> &ports, OutputFormat format, Context &context);
+// whether it can be used, and why not (the program holding it, the dialout advice).
+int runPorts(const QList<serial::PortEntry> &ports, OutputFormat format, Context &context,
+             PortsMode mode = PortsMode::Listed);
+
+// The JSON object of a port: path, name, description, USB vendor:product id and USB serial
+// number (null when the system does not say), whether it opens and why not.
+QJsonObject portJson(const serial::PortEntry &entry, bool opens, const QString &error);
 
 // Header, part and serial number, firmware, resolution, counts per turn, turn type, ring.
 int runIdentify(const EncoderLink &link, OutputFormat format, Context &context);

@@ -15,5 +15,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(TREVISOR_VERSION_TEXT));
     cli::installStopSignalHandlers();
     cli::Context context = cli::standardContext([] { return cli::stopSignalled(); });
-    return cli::runCli(QCoreApplication::arguments(), context);
+    const int exitCode = cli::runCli(QCoreApplication::arguments(), context);
+    // Everything is written by now; Ctrl+C then ends the program as Ctrl+C does.
+    cli::endByStopSignal();
+    return exitCode;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "output.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 
 #include <charconv>
@@ -9,24 +10,67 @@
 
 namespace cli {
 
+namespace {
+
+// Output goes on only while every write went through; the first failure is kept for the
+// message at the end.
+void flushChecked(Context &context)
+{
+    context.out->flush();
+    if (context.out->status() == QTextStream::Ok || !context.outputError.isEmpty())
+        return;
+    const QIODevice *device = context.out->device();
+    context.outputError = device != nullptr && !device->errorString().isEmpty() ? device->errorString()
+                                                                               : QStringLiteral("output not written");
+}
+
+} // namespace
+
 void writeLine(Context &context, const QString &line)
 {
+    if (!context.outputError.isEmpty())
+        return;
     *context.out << line << '\n';
-    context.out->flush();
+    flushChecked(context);
 }
 
 void writeText(Context &context, const QString &text)
 {
+    if (!context.outputError.isEmpty())
+        return;
     *context.out << text;
     if (!text.endsWith(u'\n'))
         *context.out << '\n';
-    context.out->flush();
+    flushChecked(context);
 }
 
 void writeJson(Context &context, const QJsonObject &object)
 {
-    *context.out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << '\n';
-    context.out->flush();
+    if (!context.outputError.isEmpty())
+        return;
+    QJsonObject stamped = object;
+    // Every line tells when it was written, in UTC with milliseconds.
+    if (!stamped.contains(QLatin1String("time")))
+        stamped.insert(QStringLiteral("time"), isoTimestamp(QDateTime::currentDateTimeUtc()));
+    for (auto key = context.jsonKeys.constBegin(); key != context.jsonKeys.constEnd(); ++key) {
+        if (!stamped.contains(key.key()))
+            stamped.insert(key.key(), key.value());
+    }
+    *context.out << QString::fromUtf8(QJsonDocument(stamped).toJson(QJsonDocument::Compact)) << '\n';
+    flushChecked(context);
+}
+
+QString isoTimestamp(const QDateTime &time)
+{
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
+int withOutputChecked(Context &context, int exitCode)
+{
+    if (context.outputError.isEmpty())
+        return exitCode;
+    writeMessage(context, QStringLiteral("write error: ") + context.outputError);
+    return ExitFailure;
 }
 
 void writeMessage(Context &context, const QString &message)

@@ -6,6 +6,7 @@
 
 #include "cli_context.h"
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QString>
 
@@ -17,11 +18,18 @@ enum class OutputFormat {
     Csv,  // semicolon-separated with a header line (poll only)
 };
 
+// "2026-05-04T12:34:56.789Z": the time of a line, in UTC with milliseconds.
+QString isoTimestamp(const QDateTime &time);
+
 // A line of output (the line end is added).
 void writeLine(Context &context, const QString &line);
 // Several lines at once; the text's own line breaks stay.
 void writeText(Context &context, const QString &text);
 void writeJson(Context &context, const QJsonObject &object);
+
+// The exit code of a run whose output may have failed: a failed write to standard output is
+// reported once ("write error: <reason>") and makes any run a failure.
+int withOutputChecked(Context &context, int exitCode);
 
 // "trevisor-cli: " + the message, on standard error.
 void writeMessage(Context &context, const QString &message);

@@ -3,7 +3,10 @@
 
 #include "reading_format.h"
 
+#include "poll_decoding.h"
 #include "quarn_konstante.h"
+
+#include <QDateTime>
 
 
 #include <algorithm>
@@ -21,15 +24,82 @@ std::optional<int> pollIndexOfCommand(const QString &command)
     return std::nullopt;
 }
 
-std::optional<PollStep> pollStep(EncoderLink &link, Context &context, int index)
+std::optional<PollStep> pollAttempt(EncoderLink &link, Context &context, int index)
 {
     PollStep step;
     const QByteArray request(1, quarn::pollCommand(index));
-    if (!exchange(link, context, request, quarn::pollReplyLength(link.identity.multiturn ? 1 : 0, index),
-                  step.reply))
+    const int expected = quarn::pollReplyLength(link.identity.multiturn ? 1 : 0, index);
+    const serial::TransactionResult result = serial::runTransaction(link.port.get(), request, expected, step.reply);
+    step.reading.index = index;
+    step.reading.command = quarn::pollCommand(index);
+    switch (result) {
+    case serial::TransactionResult::Complete:
+        break;
+    case serial::TransactionResult::Incomplete:
+        step.fault = exchangeFailureText(link, request, result, step.reply.size(), expected);
+        return step;
+    case serial::TransactionResult::NoPort:
+    case serial::TransactionResult::WriteFailed:
+        // The port is gone: reported as every exchange is.
+        reportExchangeFailure(link, context, request, result, 0, expected);
         return std::nullopt;
+    }
+    // Every reply but that of "3" begins with the echo of its command.
+    if (quarn::positionWordOffset(index) > 0 && step.reply.at(0) != request.at(0)) {
+        step.fault = QStringLiteral("corrupt reply to \"%1\" on %2: it begins with %3, not the echo")
+                         .arg(requestName(request), link.entry.path,
+                              QString::fromLatin1(step.reply.left(1).toHex().toUpper()));
+        return step;
+    }
     step.reading = quarn::decodePollReading(step.reply, index, link.identity);
     return step;
+}
+
+std::optional<PollStep> pollStep(EncoderLink &link, Context &context, int index)
+{
+    std::optional<PollStep> step = pollAttempt(link, context, index);
+    if (step && !step->fault.isEmpty()) {
+        writeMessage(context, step->fault);
+        return std::nullopt;
+    }
+    return step;
+}
+
+bool FaultLimit::exceeded(const PollStep &step, Context &context)
+{
+    if (step.fault.isEmpty()) {
+        inRow_ = 0;
+        return false;
+    }
+    ++inRow_;
+    if (maxErrors_ <= 0 || inRow_ < maxErrors_)
+        return false;
+    writeMessage(context, QStringLiteral("%1 readings in a row failed (--max-errors %2); the last: %3")
+                              .arg(inRow_)
+                              .arg(maxErrors_)
+                              .arg(step.fault));
+    return true;
+}
+
+void writePollStep(Context &context, OutputFormat format, const PollStep &step, qint64 startMs)
+{
+    const bool spoilt = !step.fault.isEmpty();
+    const char command = step.reading.command;
+    switch (format) {
+    case OutputFormat::Text:
+        writeLine(context, spoilt ? pollFaultText(command, startMs, step.fault) : pollReadingText(step.reading, startMs));
+        break;
+    case OutputFormat::Json:
+        writeJson(context, spoilt ? pollFaultJson(command, startMs, step.reply, step.fault)
+                                  : pollReadingJson(step.reading, startMs, step.reply));
+        break;
+    case OutputFormat::Csv: {
+        const QString time = isoTimestamp(QDateTime::currentDateTimeUtc());
+        writeLine(context, spoilt ? pollFaultCsvRow(command, startMs, step.reply, step.fault, time)
+                                  : pollCsvRow(step.reading, startMs, step.reply, time));
+        break;
+    }
+    }
 }
 
 int nextActivePollIndex(int index, int firmwareMinor)
@@ -56,27 +126,19 @@ int runPoll(EncoderLink &link, const PollOptions &options, Context &context)
 
     int index = options.commandIndex.value_or(1);
     ReadingPacer pacer(options.intervalMs);
+    FaultLimit faults(options.maxErrors);
     for (qint64 done = 0; options.count == 0 || done < options.count; ++done) {
         const std::optional<qint64> start = pacer.next(context);
         if (!start)
             break;
         const qint64 startMs = *start;
 
-        const std::optional<PollStep> step = pollStep(link, context, index);
+        const std::optional<PollStep> step = pollAttempt(link, context, index);
         if (!step)
             return ExitFailure;
-
-        switch (options.format) {
-        case OutputFormat::Text:
-            writeLine(context, pollReadingText(step->reading, startMs));
-            break;
-        case OutputFormat::Json:
-            writeJson(context, pollReadingJson(step->reading, startMs, step->reply));
-            break;
-        case OutputFormat::Csv:
-            writeLine(context, pollCsvRow(step->reading, startMs, step->reply));
-            break;
-        }
+        writePollStep(context, options.format, *step, startMs);
+        if (faults.exceeded(*step, context))
+            return ExitFailure;
         if (!options.commandIndex)
             index = nextActivePollIndex(index, minor);
     }

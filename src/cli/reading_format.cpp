@@ -5,6 +5,7 @@
 
 #include "status_bits.h"
 
+#include <QDateTime>
 #include <QLocale>
 
 #include <cmath>
@@ -52,6 +53,7 @@ QString firmwareText(const quarn::EncoderIdentity &identity)
 QJsonObject identityJson(const quarn::EncoderIdentity &identity, const QString &port, qint32 baudRate)
 {
     return QJsonObject{
+        {QStringLiteral("event"), QStringLiteral("identity")},
         {QStringLiteral("port"), port},
         {QStringLiteral("baudRate"), baudRate},
         {QStringLiteral("header"), latin1(identity.header)},
@@ -102,32 +104,46 @@ QStringList statusBitNames(std::uint16_t word)
 QJsonObject pollReadingJson(const quarn::PollReading &reading, qint64 timeMs, const QByteArray &reply)
 {
     const quarn::PositionWord &word = reading.position;
-    QJsonObject object{
+    // A reading that carries the encoder's error flag has no position: null, never a number.
+    const auto position = [&word](QJsonValue value) { return word.error ? QJsonValue() : value; };
+    const auto statusObject = [](const std::optional<std::uint16_t> &status) {
+        if (!status)
+            return QJsonValue();
+        return QJsonValue(QJsonObject{{QStringLiteral("word"), *status},
+                                      {QStringLiteral("bits"), QJsonArray::fromStringList(statusBitNames(*status))}});
+    };
+    const auto optional = [](const auto &value) { return value ? QJsonValue(*value) : QJsonValue(); };
+    // Every reading has every key, so that a script finds each in the same place.
+    return QJsonObject{
+        {QStringLiteral("event"), QStringLiteral("reading")},
         {QStringLiteral("timeMs"), timeMs},
         {QStringLiteral("command"), QString(QLatin1Char(reading.command))},
-        {QStringLiteral("counts"), word.singleTurn},
-        {QStringLiteral("degrees"), word.angleDegrees},
-        {QStringLiteral("turns"), word.multiTurn},
+        {QStringLiteral("counts"), position(word.singleTurn)},
+        {QStringLiteral("degrees"), position(word.angleDegrees)},
+        {QStringLiteral("turns"), position(word.multiTurn)},
         {QStringLiteral("error"), word.error},
+        {QStringLiteral("status"), statusObject(reading.status)},
+        {QStringLiteral("persistentStatus"), statusObject(reading.persistentStatus)},
+        // The window hides the speed while the position carries the error flag.
+        {QStringLiteral("speedRaw"), reading.speed && !word.error ? QJsonValue(*reading.speed) : QJsonValue()},
+        {QStringLiteral("temperatureC"), reading.temperature ? QJsonValue(int{*reading.temperature}) : QJsonValue()},
+        {QStringLiteral("signalLevel"), optional(reading.signalLevel)},
+        {QStringLiteral("airGapUm"), reading.airGapMicrometres ? QJsonValue(std::nearbyint(*reading.airGapMicrometres))
+                                                               : QJsonValue()},
         {QStringLiteral("reply"), QString::fromLatin1(quarn::replyHex(reply))},
+        {QStringLiteral("fault"), QJsonValue()},
     };
-    const auto statusObject = [](std::uint16_t status) {
-        return QJsonObject{{QStringLiteral("word"), status},
-                           {QStringLiteral("bits"), QJsonArray::fromStringList(statusBitNames(status))}};
-    };
-    if (reading.status)
-        object.insert(QStringLiteral("status"), statusObject(*reading.status));
-    if (reading.persistentStatus)
-        object.insert(QStringLiteral("persistentStatus"), statusObject(*reading.persistentStatus));
-    // The window hides the speed while the position carries the error flag.
-    if (reading.speed)
-        object.insert(QStringLiteral("speed"), word.error ? QJsonValue() : QJsonValue(*reading.speed));
-    if (reading.temperature)
-        object.insert(QStringLiteral("temperatureC"), *reading.temperature);
-    if (reading.signalLevel)
-        object.insert(QStringLiteral("signalLevel"), *reading.signalLevel);
-    if (reading.airGapMicrometres)
-        object.insert(QStringLiteral("airGapUm"), std::nearbyint(*reading.airGapMicrometres));
+}
+
+QJsonObject pollFaultJson(char command, qint64 timeMs, const QByteArray &reply, const QString &fault)
+{
+    quarn::PollReading none;
+    none.command = command;
+    QJsonObject object = pollReadingJson(none, timeMs, reply);
+    for (const char *key : {"counts", "degrees", "turns", "error", "status", "persistentStatus", "speedRaw",
+                            "temperatureC", "signalLevel", "airGapUm"})
+        object.insert(QLatin1String(key), QJsonValue());
+    object.insert(QStringLiteral("fault"), fault);
     return object;
 }
 
@@ -154,32 +170,55 @@ QString pollReadingText(const quarn::PollReading &reading, qint64 timeMs)
     return line;
 }
 
-QString pollCsvHeader()
+QString pollFaultText(char command, qint64 timeMs, const QString &fault)
 {
-    return QStringLiteral("Time(ms);Command;RX;MT;ST;Degrees;Error;Status;PersistentStatus;Speed;"
-                          "Temperature;Signal;AirGap(um);");
+    return QStringLiteral("%1 ms  %2  FAULT: %3").arg(timeMs).arg(QLatin1Char(command)).arg(fault);
 }
 
-QString pollCsvRow(const quarn::PollReading &reading, qint64 timeMs, const QByteArray &reply)
+QString pollCsvHeader()
+{
+    return QStringLiteral("Time(UTC);Elapsed(ms);Command;Reply(hex);Turns;Counts;Angle(deg);Error;Status;"
+                          "PersistentStatus;Speed(raw);Temperature(C);Signal;AirGap(um);Fault");
+}
+
+namespace {
+
+QString csvRow(const QString &time, qint64 timeMs, char command, const QByteArray &reply, const QStringList &values,
+               const QString &fault)
+{
+    QString safeFault = fault;
+    safeFault.replace(u';', u',');
+    return (QStringList{time, QString::number(timeMs), QString(QLatin1Char(command)),
+                        QString::fromLatin1(quarn::replyHex(reply))}
+            + values + QStringList{safeFault})
+        .join(u';');
+}
+
+} // namespace
+
+QString pollCsvRow(const quarn::PollReading &reading, qint64 timeMs, const QByteArray &reply, const QString &time)
 {
     const quarn::PositionWord &word = reading.position;
-    QStringList fields{
-        QString::number(timeMs),
-        QString(QLatin1Char(reading.command)),
-        QString::fromLatin1(quarn::replyHex(reply)),
-        QString::number(word.multiTurn),
-        QString::number(word.singleTurn),
-        doubleText(word.angleDegrees),
+    // No numbers for a position that carries the error flag; the angle with the window's two decimals.
+    const auto position = [&word](const QString &text) { return word.error ? QString() : text; };
+    const QStringList values{
+        position(QString::number(word.multiTurn)),
+        position(QString::number(word.singleTurn)),
+        position(QString::number(std::nearbyint(word.angleDegrees * 100.0) / 100.0 + 0.0, 'f', 2)),
         word.error ? QStringLiteral("1") : QStringLiteral("0"),
         reading.status ? QString::number(*reading.status) : QString(),
         reading.persistentStatus ? QString::number(*reading.persistentStatus) : QString(),
         reading.speed && !word.error ? QString::number(*reading.speed) : QString(),
         reading.temperature ? QString::number(*reading.temperature) : QString(),
         reading.signalLevel ? QString::number(*reading.signalLevel) : QString(),
-        reading.airGapMicrometres ? QString::number(std::nearbyint(*reading.airGapMicrometres), 'f', 0)
-                                  : QString(),
+        reading.airGapMicrometres ? QString::number(std::nearbyint(*reading.airGapMicrometres), 'f', 0) : QString(),
     };
-    return fields.join(u';') + u';';
+    return csvRow(time, timeMs, reading.command, reply, values, QString());
+}
+
+QString pollFaultCsvRow(char command, qint64 timeMs, const QByteArray &reply, const QString &fault, const QString &time)
+{
+    return csvRow(time, timeMs, command, reply, QStringList(10, QString()), fault);
 }
 
 } // namespace cli

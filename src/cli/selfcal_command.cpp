@@ -42,6 +42,31 @@ std::array<Flag, 7> selfCalFlags(const quarn::SelfCalStatus &status, bool finish
     }};
 }
 
+// The exit code of a run whose final status was read, with one line on standard error when the
+// calibration did not succeed: a script must not take a failed calibration for a good one.
+int selfCalOutcome(const quarn::SelfCalStatus &status, bool finished, qint64 waitedMs, Context &context)
+{
+    if (!finished) {
+        writeMessage(context, QStringLiteral("self-calibration not finished: its status did not change "
+                                             "within %1 s")
+                                  .arg(static_cast<double>(waitedMs) / 1000.0, 0, 'f', 1));
+        return ExitCalibrationNotFinished;
+    }
+    if (status.anyFlagSet()) {
+        QStringList raised;
+        for (const Flag &flag : selfCalFlags(status, finished)) {
+            const QLatin1String key(flag.key);
+            // "User Error map in use" is informative only.
+            if (flag.on && key != QLatin1String("finished") && key != QLatin1String("successful")
+                && key != QLatin1String("userErrorMap"))
+                raised.append(QLatin1String(flag.caption));
+        }
+        writeMessage(context, QStringLiteral("self-calibration failed: ") + raised.join(QStringLiteral(", ")));
+        return ExitCalibrationFailed;
+    }
+    return ExitSuccess;
+}
+
 int interrupted(Context &context)
 {
     writeMessage(context, QStringLiteral("interrupted: self-calibration left without a report"));
@@ -60,6 +85,7 @@ QJsonObject selfCalJson(const quarn::SelfCalStatus &status, bool finished, float
     QString report = quarn::selfCalReportText(status, ringDiameterMm, plainLocale());
     report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return QJsonObject{
+        {QStringLiteral("event"), QStringLiteral("selfcal")},
         {QStringLiteral("command"), QStringLiteral("selfcal")},
         {QStringLiteral("flags"), flags},
         {QStringLiteral("counter"), status.counter},
@@ -196,7 +222,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
         report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         writeText(context, report + u'\n' + selfCalFlagLines(finalStatus, finished).join(u'\n'));
     }
-    return ExitSuccess;
+    return selfCalOutcome(finalStatus, finished, clock.elapsed(), context);
 }
 
 } // namespace cli

@@ -37,8 +37,10 @@ QStringList selfCalFlagLines(const quarn::SelfCalStatus &status, bool finished);
 // "[#####     ]  4.2 s of 11.0 s" for a position of the bar (tenths of seconds) and its maximum.
 QString selfCalProgressBar(int position, int maximum);
 
-// 0 with a complete report (whatever the encoder made of the calibration); 1 when the status
-// could not be read; Ctrl+C ends the wait without a report, with 1.
+// 0 only when the calibration finished without a failure flag; 3 (ExitCalibrationNotFinished)
+// when its status never changed within the wait, 4 (ExitCalibrationFailed) when it finished
+// with a failure flag, both after the report; 1 when the status could not be read. Ctrl+C ends
+// the wait without a report, with 1.
 int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &context);
 
 } // namespace cli

@@ -8,12 +8,12 @@ namespace cli {
 
 namespace {
 
-std::atomic<bool> stopFlag{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set inside a signal handler");
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal is noted inside a signal handler");
 
-extern "C" void onStopSignal(int)
+extern "C" void onStopSignal(int signalNumber)
 {
-    stopFlag.store(true);
+    stopSignal.store(signalNumber);
 }
 
 } // namespace
@@ -31,7 +31,23 @@ void installStopSignalHandlers()
 
 bool stopSignalled()
 {
-    return stopFlag.load();
+    return stopSignal.load() != 0;
+}
+
+void endByStopSignal()
+{
+    const int signalNumber = stopSignal.load();
+    if (signalNumber == 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signalNumber, &action, nullptr);
+    sigset_t only{};
+    sigemptyset(&only);
+    sigaddset(&only, signalNumber);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    std::raise(signalNumber);
 }
 
 } // namespace cli

@@ -23,6 +23,16 @@ Finding portHoldersFinding(const PortFacts &port, const ProcessTable &processes,
 // find none.
 std::optional<Finding> openFailureFinding(const SystemPaths &paths, const UserIdentity &user, const QString &path);
 
+// One line on why a port did not open, for messages: "in use by picocom (pid 42)" when other
+// programs hold the device (by any of its names), the driver's text with the access finding and
+// its fix (the dialout group) when this user may not open it, else the driver's text as it is.
+QString openFailureReason(const SystemPaths &paths, const UserIdentity &user, const QString &path,
+                          const QString &errorText);
+
+// "in use by picocom (pid 42), minicom (pid 7)" for the holders other than the far end of a
+// pseudo-terminal; empty when there are none.
+QString inUseText(const QList<Holder> &holders);
+
 // "<finding>. Fix: <fix>", the line the port list shows.
 QString adviceLine(const Finding &finding);
 

@@ -32,11 +32,19 @@ QString resolvedPath(const QString &path)
 
 } // namespace
 
+QString absolutePortPath(const QString &path)
+{
+    if (path.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
 QList<PortEntry> extraPortEntries(const QString &colonSeparatedPaths)
 {
     QList<PortEntry> entries;
     const QStringList paths = colonSeparatedPaths.split(u':', Qt::SkipEmptyParts);
-    for (const QString &path : paths) {
+    for (const QString &given : paths) {
+        const QString path = absolutePortPath(given);
         const QString lastComponent = path.section(u'/', -1);
         entries.append({path, path, deviceNameCut(lastComponent)});
     }
@@ -79,9 +87,13 @@ QList<PortEntry> listPorts()
         ports.append({entry, PortKind::Extra, resolvedPath(entry.path)});
     const QList<QSerialPortInfo> system = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : system) {
-        ports.append({systemPortEntry(info.portName(), info.systemLocation(), info.description()),
-                      info.hasVendorIdentifier() ? PortKind::UsbAdapter : PortKind::BuiltIn,
-                      resolvedPath(info.systemLocation())});
+        PortEntry entry = systemPortEntry(info.portName(), info.systemLocation(), info.description());
+        entry.description = info.description();
+        entry.usbVendorId = info.hasVendorIdentifier() ? info.vendorIdentifier() : 0;
+        entry.usbProductId = info.hasProductIdentifier() ? info.productIdentifier() : 0;
+        entry.usbSerialNumber = info.serialNumber();
+        entry.kind = info.hasVendorIdentifier() ? PortKind::UsbAdapter : PortKind::BuiltIn;
+        ports.append({entry, entry.kind, resolvedPath(info.systemLocation())});
     }
     QList<PortEntry> entries;
     for (const PortDescription &port : onePerDevice(inSearchOrder(ports)))

@@ -8,24 +8,13 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 namespace serial {
 
 // How many characters (UTF-16 units) of a device name the list shows; a character that takes two
 // units is dropped whole rather than cut in half.
 inline constexpr qsizetype kDeviceNameLength = 10;
-
-struct PortEntry {
-    QString identifier; // shown first in the list item: "ttyUSB0", "5" (COM5), or a full path
-    QString path;       // what SerialPort::open() takes
-    QString deviceName; // at most kDeviceNameLength characters
-};
-
-// One item per non-empty entry of a colon-separated path list, in its order.
-QList<PortEntry> extraPortEntries(const QString &colonSeparatedPaths);
-
-// An entry for a port the system lists; the description names the device when there is one.
-PortEntry systemPortEntry(const QString &portName, const QString &systemLocation,
-                          const QString &description);
 
 // Where a port of the list comes from; the search tries them in this order.
 enum class PortKind {
@@ -33,6 +22,36 @@ enum class PortKind {
     UsbAdapter, // a system port with a USB vendor id: ttyUSB, ttyACM and the like
     BuiltIn,    // any other system port, such as a UART on the main board (ttyS)
 };
+
+struct PortEntry {
+    PortEntry() = default;
+    PortEntry(QString identifierText, QString pathText, QString deviceNameText)
+        : identifier(std::move(identifierText)), path(std::move(pathText)), deviceName(std::move(deviceNameText))
+    {
+    }
+
+    QString identifier; // shown first in the list item: "ttyUSB0", "5" (COM5), or a full path
+    QString path;       // what SerialPort::open() takes
+    QString deviceName; // at most kDeviceNameLength characters
+    // What the system tells of the port, whole (empty or 0 when it does not say).
+    QString description;
+    quint16 usbVendorId = 0;
+    quint16 usbProductId = 0;
+    QString usbSerialNumber;
+    PortKind kind = PortKind::Extra;
+};
+
+// A path as the port is opened: a relative one is taken from the working directory (never from
+// /dev, as QSerialPort would), so that messages name the file actually tried.
+QString absolutePortPath(const QString &path);
+
+// One item per non-empty entry of a colon-separated path list, in its order; relative paths
+// are made absolute.
+QList<PortEntry> extraPortEntries(const QString &colonSeparatedPaths);
+
+// An entry for a port the system lists; the description names the device when there is one.
+PortEntry systemPortEntry(const QString &portName, const QString &systemLocation,
+                          const QString &description);
 
 struct PortDescription {
     PortEntry entry;

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "qt_serial_port.h"
 
+#include "port_lister.h"
+
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
 #ifdef Q_OS_LINUX
@@ -11,6 +14,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -23,14 +27,55 @@ bool QtSerialPort::open(const QString &path)
         port_.close();
     clearErrorIfSet();
     lowLatency_ = LowLatencyMode::Unknown;
-    port_.setPortName(path);
+    // QSerialPort would look for a bare name in /dev.
+    const QString location = absolutePortPath(path);
+    port_.setPortName(location);
     if (!port_.open(QIODevice::ReadWrite)) {
-        noteFailure();
+        noteOpenFailure(location);
+        return false;
+    }
+    if (!lockDevice()) {
+        port_.close();
         return false;
     }
     errorText_.clear();
     requestLowLatency();
     return true;
+}
+
+bool QtSerialPort::lockDevice()
+{
+#ifdef Q_OS_UNIX
+    // QSerialPort's lock file is named after the port's name, so a link (/dev/serial/by-id/...)
+    // and the device it leads to could be opened at once, and two programs would read each
+    // other's replies. A lock on the open device itself holds whatever name opened it, and it
+    // goes with the process. Programs such as picocom take the same lock.
+    const int fd = static_cast<int>(port_.handle());
+    int result = 0;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0 && errno == EWOULDBLOCK) {
+        errorText_ = QLatin1String(kInUseText);
+        return false;
+    }
+    // A file system without locks is used as it is.
+#endif
+    return true;
+}
+
+void QtSerialPort::noteOpenFailure(const QString &location)
+{
+    noteFailure();
+#ifdef Q_OS_UNIX
+    // QSerialPort reports its lock file held by another program, and a device opened for
+    // exclusive use (TIOCEXCL), as a permission error: tell them apart from a missing right.
+    if (port_.error() == QSerialPort::PermissionError
+        && ::access(QFile::encodeName(location).constData(), R_OK | W_OK) == 0)
+        errorText_ = QLatin1String(kInUseText);
+#else
+    Q_UNUSED(location);
+#endif
 }
 
 void QtSerialPort::requestLowLatency()

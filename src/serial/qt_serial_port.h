@@ -2,7 +2,8 @@
 #pragma once
 
 // SerialPort over QSerialPort, used without an event loop: every operation blocks in the
-// driver for a bounded time and is judged by its own result.
+// driver for a bounded time and is judged by its own result. A relative path is opened from the
+// working directory, and the device is held exclusively whatever name opened it.
 
 #include "serial_port.h"
 
@@ -14,6 +15,9 @@ class QtSerialPort final : public SerialPort {
 public:
     // How long one byte may take to leave the driver before the write counts as failed.
     static constexpr int kWriteTimeoutMs = 100;
+
+    // The error text of a port another program (or another name of the same device) holds.
+    static constexpr char kInUseText[] = "the device is in use by another program";
 
     QtSerialPort() = default;
 
@@ -32,6 +36,9 @@ public:
 
 private:
     void noteFailure();
+    void noteOpenFailure(const QString &location);
+    // An exclusive lock on the open device; false (with the error text) when another holds it.
+    bool lockDevice();
     void clearErrorIfSet();
     enum class WaitOutcome { Input, NoInput, Broken };
     // One wait in the driver of at most `timeoutMs` for input.

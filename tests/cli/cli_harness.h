@@ -28,6 +28,13 @@ struct CliResult {
 
     QStringList outLines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
     QStringList errLines() const { return err.split(u'\n', Qt::SkipEmptyParts); }
+    // Standard error without the line that names the encoder a command acts on.
+    QStringList failureLines() const
+    {
+        QStringList lines = errLines();
+        lines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("trevisor-cli: encoder ")); });
+        return lines;
+    }
 
     // Every line of standard output as a JSON object; a line that does not parse as one gives
     // an empty object, which the tests then notice.

@@ -34,8 +34,8 @@ struct Script {
     bool answersStatus = false;
 };
 
-// An encoder on a scripted port: identification, position replies ("1": 1000 counts, turn 2),
-// and no answer to anything else unless the script says so.
+// An encoder on a scripted port: identification, position replies ("1" and "3": 1000 counts,
+// turn 2), and no answer to anything else unless the script says so.
 std::unique_ptr<serial::FakeSerialPort> scriptedEncoder(const Script &script = {})
 {
     auto port = std::make_unique<serial::FakeSerialPort>();
@@ -47,6 +47,8 @@ std::unique_ptr<serial::FakeSerialPort> scriptedEncoder(const Script &script = {
         } else if (request == "1") {
             const qsizetype index = (*positions)++;
             reply.append({0, index < script.positionReplies.size() ? script.positionReplies.at(index) : GoodPosition});
+        } else if (request == "3") {
+            reply.append({0, GoodPosition.mid(1)}); // no echo
         } else if (request == "i" && script.answersStatus) {
             reply.append({0, QByteArray::fromHex("6900000000000000")});
         }
@@ -87,7 +89,7 @@ TEST_F(ForcedFaultsTest, AWriteFailingMidPollEndsWithCableDisconnectedAndTheRead
         EXPECT_EQ(reading[u"counts"].toInt(), 1000); // FA02 >> 6 = 1000
         EXPECT_EQ(reading[u"turns"].toInt(), 2);
     }
-    ASSERT_EQ(result.errLines().size(), 1);
+    ASSERT_EQ(result.failureLines().size(), 1);
     EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: Cable disconnected! \"1\" could not be written to /dev/fake0")))
         << result.err.toStdString();
     // The port is released at once; nothing is tried on it afterwards.
@@ -129,7 +131,7 @@ TEST_F(ForcedFaultsTest, ZeroSetsNoZeroWithoutAGoodPositionReadingOfItsOwn)
             run({QStringLiteral("zero")}, scriptedEncoder({{GoodPosition, c.positionReply}}));
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_TRUE(result.out.isEmpty());
-        const QStringList lines = result.errLines();
+        const QStringList lines = result.failureLines();
         ASSERT_EQ(lines.size(), 2) << result.err.toStdString();
         EXPECT_TRUE(lines.first().contains(c.reason)) << lines.first().toStdString();
         EXPECT_EQ(lines.last(), QStringLiteral("trevisor-cli: Set zero offset failed!"));
@@ -151,7 +153,7 @@ TEST_F(ForcedFaultsTest, APortLostDuringTheSelfCalibrationWaitEndsItAtThatStatus
     const CliResult result = run({QStringLiteral("selfcal")}, std::move(port));
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.out.isEmpty());
-    const QStringList lines = result.errLines();
+    const QStringList lines = result.failureLines();
     ASSERT_GE(lines.size(), 2) << result.err.toStdString();
     EXPECT_TRUE(lines.at(lines.size() - 2).contains(QStringLiteral("Cable disconnected! \"i\"")))
         << result.err.toStdString();
@@ -159,6 +161,147 @@ TEST_F(ForcedFaultsTest, APortLostDuringTheSelfCalibrationWaitEndsItAtThatStatus
     // Nothing after the failed write, and the port released.
     EXPECT_EQ(record->writes.size(), 22);
     EXPECT_EQ(record->events.last(), QStringLiteral("close"));
+}
+
+TEST_F(ForcedFaultsTest, SpoiltReadingsAreWrittenAsSuchAndThePollGoesOn)
+{
+    const QByteArray shortReply = QByteArray::fromHex("3100");
+    const QByteArray wrongEcho = QByteArray::fromHex("7A000200FA02");
+    // Replies to the first "1" requests: good, short, a wrong echo, good, none at all, good.
+    const CliResult json = run({QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("1"),
+                                QStringLiteral("--count"), QStringLiteral("6"), QStringLiteral("--interval"),
+                                QStringLiteral("0"), QStringLiteral("--json")},
+                               scriptedEncoder({{GoodPosition, shortReply, wrongEcho, GoodPosition, QByteArray()}}));
+    EXPECT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QList<QJsonObject> readings = json.jsonLines();
+    ASSERT_EQ(readings.size(), 6);
+    const bool spoilt[] = {false, true, true, false, true, false};
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        const QJsonObject &reading = readings.at(i);
+        EXPECT_EQ(reading.keys(), readings.first().keys());
+        EXPECT_EQ(reading[u"fault"].isString(), spoilt[i]);
+        EXPECT_EQ(reading[u"counts"].isNull(), spoilt[i]);
+        EXPECT_EQ(reading[u"error"].isNull(), spoilt[i]);
+        if (!spoilt[i]) {
+            EXPECT_EQ(reading[u"counts"].toInt(), 1000);
+        }
+    }
+    EXPECT_TRUE(readings.at(1)[u"fault"].toString().startsWith(QStringLiteral("incomplete reply to \"1\" on /dev/fake0: 2 of")));
+    EXPECT_TRUE(readings.at(2)[u"fault"].toString().startsWith(QStringLiteral("corrupt reply to \"1\"")));
+    EXPECT_TRUE(readings.at(4)[u"fault"].toString().startsWith(QStringLiteral("no reply to \"1\"")));
+    EXPECT_TRUE(json.err.isEmpty()) << json.err.toStdString();
+
+    // CSV: the row of a spoilt reading keeps its columns, empty.
+    const CliResult csv = run({QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("1"),
+                               QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("--interval"),
+                               QStringLiteral("0"), QStringLiteral("--csv")},
+                              scriptedEncoder({{shortReply}}));
+    EXPECT_EQ(csv.exitCode, 0);
+    const QStringList row = csv.outLines().value(1).split(u';');
+    ASSERT_EQ(row.size(), 15);
+    EXPECT_EQ(row.mid(4, 10), QStringList(10, QString()));
+    EXPECT_TRUE(row.last().startsWith(QStringLiteral("incomplete reply")));
+}
+
+TEST_F(ForcedFaultsTest, TooManySpoiltReadingsInARowEndTheRunWithExitCodeOne)
+{
+    const QByteArray shortReply = QByteArray::fromHex("3100");
+    const QList<QByteArray> bad(10, shortReply);
+    struct Case {
+        QStringList options;
+        int exitCode;
+        qsizetype lines;
+    };
+    const Case cases[] = {
+        {{}, 1, 3}, // three in a row by default
+        {{QStringLiteral("--max-errors"), QStringLiteral("5")}, 1, 5},
+        {{QStringLiteral("--max-errors"), QStringLiteral("0"), QStringLiteral("--count"), QStringLiteral("8")}, 0, 8},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options.join(u' ').toStdString());
+        const CliResult result = run(QStringList{QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("1"),
+                                                 QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--json")}
+                                         + c.options,
+                                     scriptedEncoder({bad}));
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(result.jsonLines().size(), c.lines);
+        if (c.exitCode != 0) {
+            ASSERT_EQ(result.errLines().size(), 1) << result.err.toStdString();
+            EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: %1 readings in a row failed").arg(c.lines)))
+                << result.err.toStdString();
+        }
+    }
+    // A good reading between them starts the count again.
+    QList<QByteArray> mixed{shortReply, shortReply, GoodPosition, shortReply, shortReply, GoodPosition};
+    const CliResult result = run({QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("1"),
+                                  QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--count"),
+                                  QStringLiteral("6")},
+                                 scriptedEncoder({mixed}));
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+}
+
+TEST_F(ForcedFaultsTest, AnIdentificationThatBroughtBytesIsTriedOnceMore)
+{
+    const QByteArray good = identificationReply(9);
+    struct Case {
+        const char *what;
+        QList<QByteArray> replies; // to the "v" requests in turn; the last repeats
+        int exitCode;
+        qsizetype requests;
+    };
+    const Case cases[] = {
+        {"short, then whole", {good.left(10), good}, 0, 2},
+        {"always short", {good.left(10)}, 1, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto port = std::make_unique<serial::FakeSerialPort>();
+        auto sent = std::make_shared<qsizetype>(0);
+        port->setResponder([c, sent](const QByteArray &request) {
+            QList<serial::FakeReplyChunk> reply;
+            if (request == "v")
+                reply.append({0, c.replies.at(std::min((*sent)++, c.replies.size() - 1))});
+            return reply;
+        });
+        const CliResult result = run({QStringLiteral("identify")}, std::move(port));
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err.toStdString();
+        EXPECT_EQ(*sent, c.requests);
+        if (c.exitCode != 0) {
+            EXPECT_EQ(result.err, QStringLiteral("trevisor-cli: /dev/fake0 gave a corrupt reply at 115200 baud "
+                                                 "(no encoder identified)\n"));
+        }
+    }
+}
+
+TEST_F(ForcedFaultsTest, CtrlCDuringZeroLetsTheSequenceFinishAndALostPortSaysWhatWasSent)
+{
+    auto port = scriptedEncoder();
+    auto *raw = port.get();
+    // Ctrl+C the moment the first zero request is out.
+    CliHarness cli;
+    auto handedOut = std::make_shared<std::unique_ptr<serial::FakeSerialPort>>(std::move(port));
+    cli.makePort = [handedOut]() -> std::unique_ptr<serial::SerialPort> { return std::move(*handedOut); };
+    std::shared_ptr<const serial::FakePortRecord> sent = raw->sharedRecord();
+    cli.stopWhen = [sent](const QString &) { return sent->written().contains(quarn::zeroOffsetTemplate()); };
+    const CliResult finished = cli.run({QStringLiteral("zero"), QStringLiteral("--port"), QStringLiteral("/dev/fake0"),
+                                        QStringLiteral("--baud"), QStringLiteral("115200")});
+    EXPECT_EQ(finished.exitCode, 0) << finished.err.toStdString();
+    EXPECT_TRUE(sent->written().contains(quarn::saveRequest()));
+    EXPECT_EQ(sent->written().count(quarn::multiturnZeroRequest()), 3);
+    EXPECT_TRUE(finished.out.startsWith(QStringLiteral("Zero set at 1000 counts and saved")));
+
+    // The port lost at the save: what went out, and that nothing was saved.
+    auto lost = scriptedEncoder();
+    // "v", "1", zero 2, "M", "1", zero 1000, "3", "M", then the save, whose last byte decides.
+    const qsizetype beforeSave = 1 + 1 + quarn::zeroOffsetTemplate().size() + quarn::multiturnZeroRequest().size() + 1
+                                 + quarn::zeroOffsetRequest(1000).size() + 1 + quarn::multiturnZeroRequest().size();
+    lost->failWriteAt(beforeSave + quarn::saveRequest().size() - 1);
+    const CliResult result = run({QStringLiteral("zero")}, std::move(lost));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.failureLines().last(),
+              QStringLiteral("trevisor-cli: zero stopped after zero offset 2, multiturn 0, a position reading, "
+                             "zero offset 1000, a position reading, multiturn 0; nothing was saved"));
 }
 
 } // namespace

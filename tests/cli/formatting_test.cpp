@@ -68,11 +68,17 @@ TEST(FormattingTest, TheCyclePassesOverTheStepTheFirmwareLacks)
     EXPECT_FALSE(cli::pollIndexOfCommand(QStringLiteral("v")));
 }
 
-TEST(FormattingTest, AReadingWithTheErrorFlagShowsDashesAndNoSpeed)
+quarn::EncoderIdentity singleTurn18()
 {
     quarn::EncoderIdentity identity;
     identity.resolution = {18, 262144};
     identity.singleTurnMask = quarn::singleTurnMask(18);
+    return identity;
+}
+
+TEST(FormattingTest, AReadingWithTheErrorFlagKeepsItsFlagAndHasNoNumbers)
+{
+    const quarn::EncoderIdentity identity = singleTurn18();
     // "s" with the error bit clear and a speed of -2.
     const QByteArray reply = QByteArray::fromHex("73123454FFFFFE");
     const quarn::PollReading reading = quarn::decodePollReading(reply, 5, identity);
@@ -81,11 +87,39 @@ TEST(FormattingTest, AReadingWithTheErrorFlagShowsDashesAndNoSpeed)
     EXPECT_EQ(cli::pollReadingText(reading, 40),
               QStringLiteral("40 ms  s  counts -  -  -  -  -  angle -  -  -  -  -  turns -  -  -  -  -  ERROR  "
                              "Speed: - - - - -"));
-    EXPECT_EQ(cli::pollCsvRow(reading, 40, reply), QStringLiteral("40;s;73123454FFFFFE;0;18641;25.599517822265625;1;;;;;;;"));
+    // Empty fields, never zeros; no separator at the end.
+    EXPECT_EQ(cli::pollCsvRow(reading, 40, reply, QStringLiteral("T")), QStringLiteral("T;40;s;73123454FFFFFE;;;;1;;;;;;;"));
     const QJsonObject json = cli::pollReadingJson(reading, 40, reply);
     EXPECT_TRUE(json[u"error"].toBool());
-    EXPECT_TRUE(json[u"speed"].isNull());
-    EXPECT_EQ(json[u"counts"].toInt(), 18641);
+    for (const char *key : {"counts", "degrees", "turns", "speedRaw"})
+        EXPECT_TRUE(json[QLatin1String(key)].isNull()) << key;
+    EXPECT_TRUE(json.contains(u"counts"));
+}
+
+TEST(FormattingTest, EveryPollLineHasTheSameKeysAndTheCsvItsColumns)
+{
+    const quarn::EncoderIdentity identity = singleTurn18();
+    const QByteArray good = QByteArray::fromHex("73123456000010");
+    const quarn::PollReading speed = quarn::decodePollReading(good, 5, identity);
+    const quarn::PollReading position = quarn::decodePollReading(QByteArray::fromHex("31123456"), 1, identity);
+    const QJsonObject fault = cli::pollFaultJson('t', 7, QByteArray::fromHex("74"), QStringLiteral("incomplete reply"));
+    const QStringList keys = cli::pollReadingJson(speed, 5, good).keys();
+    EXPECT_EQ(cli::pollReadingJson(position, 6, good).keys(), keys);
+    EXPECT_EQ(fault.keys(), keys);
+    for (const char *key : {"counts", "degrees", "turns", "error", "speedRaw", "temperatureC"})
+        EXPECT_TRUE(fault[QLatin1String(key)].isNull()) << key;
+    EXPECT_EQ(fault[u"fault"].toString(), QStringLiteral("incomplete reply"));
+    EXPECT_EQ(fault[u"event"].toString(), QStringLiteral("reading"));
+
+    const QStringList columns = cli::pollCsvHeader().split(u';');
+    EXPECT_FALSE(cli::pollCsvHeader().endsWith(u';'));
+    const QString row = cli::pollCsvRow(speed, 5, good, QStringLiteral("2026-01-02T03:04:05.678Z"));
+    EXPECT_EQ(row.split(u';').size(), columns.size());
+    EXPECT_EQ(cli::pollFaultCsvRow('t', 7, {}, QStringLiteral("no reply; none"), QStringLiteral("T")).split(u';').size(),
+              columns.size());
+    // The angle with the window's two decimals.
+    EXPECT_EQ(row.split(u';').at(columns.indexOf(QStringLiteral("Angle(deg)"))), QStringLiteral("25.60"));
+    EXPECT_EQ(row.split(u';').at(columns.indexOf(QStringLiteral("Speed(raw)"))), QStringLiteral("16"));
 }
 
 } // namespace

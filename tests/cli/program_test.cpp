@@ -9,6 +9,8 @@
 #include "quarn_konstante.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <unistd.h>
 #include <thread>
 
 namespace {
@@ -103,9 +106,9 @@ TEST(ProgramTest, CtrlCEndsARunningPollAfterTheCurrentReadingWithCompleteOutput)
     ASSERT_TRUE(process.waitForFinished(5000));
     out += process.readAllStandardOutput();
 
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 0);
-    EXPECT_TRUE(process.readAllStandardError().isEmpty());
+    // The program ends by the signal once its output is complete, as the shell expects of Ctrl+C.
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    EXPECT_FALSE(process.readAllStandardError().contains("error"));
     EXPECT_TRUE(out.endsWith('\n'));
     const QList<QByteArray> lines = out.trimmed().split('\n');
     for (const QByteArray &line : lines) {
@@ -118,6 +121,68 @@ TEST(ProgramTest, CtrlCEndsARunningPollAfterTheCurrentReadingWithCompleteOutput)
     for (const sim::LogEntry &entry : encoder.log())
         polls += entry.bytes != "v" ? 1 : 0;
     EXPECT_EQ(polls, static_cast<std::size_t>(lines.size()));
+}
+
+TEST(ProgramTest, CtrlCStopsAShellLoopAroundTheCommand)
+{
+    sim::SimulatedEncoder encoder;
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString output = directory.filePath(QStringLiteral("readings"));
+    QProcess shell;
+    // The shell and the command in a process group of their own, as a terminal's Ctrl+C reaches them.
+    shell.setChildProcessModifier([] { ::setpgid(0, 0); });
+    shell.start(QStringLiteral("bash"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("while :; do \"$0\" poll --json --interval 10 --port \"$1\" --baud 115200 >>\"$2\"; done"),
+                 QStringLiteral(TREVISOR_CLI_PROGRAM), encoder.portPath(), output});
+    ASSERT_TRUE(shell.waitForStarted());
+    const auto lines = [&output] {
+        QFile file(output);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (lines() < 5 && clock.elapsed() < 10000)
+        QThread::msleep(20);
+    ASSERT_GE(lines(), 5);
+    ::kill(-static_cast<pid_t>(shell.processId()), SIGINT);
+    const bool ended = shell.waitForFinished(3000);
+    if (!ended) {
+        ::kill(-static_cast<pid_t>(shell.processId()), SIGKILL);
+        shell.waitForFinished(3000);
+    }
+    EXPECT_TRUE(ended) << "the loop went on after Ctrl+C";
+    QFile file(output);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().endsWith('\n'));
+}
+
+TEST(ProgramTest, AWriteToAFullDeviceFailsWithOneMessage)
+{
+    sim::SimulatedEncoder encoder;
+    const QStringList commands[] = {
+        {QStringLiteral("identify")},
+        // Without a count the poll would run for ever into the full device.
+        {QStringLiteral("poll"), QStringLiteral("--interval"), QStringLiteral("0")},
+        {QStringLiteral("poll"), QStringLiteral("--csv"), QStringLiteral("--count"), QStringLiteral("2")},
+        {QStringLiteral("--help")},
+    };
+    for (const QStringList &command : commands) {
+        SCOPED_TRACE(command.join(u' ').toStdString());
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        const QStringList arguments =
+            command.first().startsWith(u'-') ? command : command + portOf(encoder.portPath());
+        process.start(QStringLiteral(TREVISOR_CLI_PROGRAM), arguments);
+        ASSERT_TRUE(process.waitForFinished(5000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 1);
+        const QStringList err = QString::fromUtf8(process.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_FALSE(err.isEmpty());
+        EXPECT_EQ(err.filter(QStringLiteral("error")).size(), 1) << err.join(u'\n').toStdString();
+        EXPECT_EQ(err.last(), QStringLiteral("trevisor-cli: write error: No space left on device"));
+    }
 }
 
 TEST(ProgramTest, AStopRequestEndsPollAndDebugAfterTheCurrentReading)
@@ -182,7 +247,7 @@ TEST(ProgramTest, AnEncoderVanishingMidPollEndsWithExitCodeOneAndCompleteLines)
     EXPECT_GE(readings.size(), 5);
     for (const QJsonObject &reading : readings)
         EXPECT_TRUE(reading.contains(u"counts"));
-    ASSERT_EQ(result.errLines().size(), 1) << result.err.toStdString();
+    ASSERT_EQ(result.failureLines().size(), 1) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(QStringLiteral("no reply")) || result.err.contains(QStringLiteral("Cable disconnected!")))
         << result.err.toStdString();
 }

@@ -8,6 +8,7 @@
 #include "recording.h"
 #include "simulated_encoder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -56,7 +57,7 @@ TEST(SubcommandsTest, IdentifyPrintsTheIdentityAsTextAndAsOneJsonObject)
         EXPECT_TRUE(lines.contains(QString::fromUtf8(expected))) << expected << "\n" << text.out.toStdString();
     }
     EXPECT_TRUE(text.out.contains(QStringLiteral("Firmware: 2.9.3.4294967295")));
-    EXPECT_TRUE(text.err.isEmpty());
+    EXPECT_EQ(text.errLines().size(), 1) << text.err.toStdString();
 
     const CliResult json =
         cli.run(QStringList{QStringLiteral("identify"), QStringLiteral("--json")} + portOf(encoder.portPath(), 921600));
@@ -114,11 +115,16 @@ TEST(SubcommandsTest, PollRunsTheWindowsCycleAndPrintsEachReadingWithItsQuantity
             EXPECT_NEAR(reading[u"degrees"].toDouble(), 25.5995, 1e-4);
             EXPECT_FALSE(reading[u"error"].toBool());
             const QString command = reading[u"command"].toString();
-            EXPECT_EQ(reading.contains(u"status"), command == u"d");
-            EXPECT_EQ(reading.contains(u"persistentStatus"), command == u"j");
-            EXPECT_EQ(reading.contains(u"speed"), command == u"s");
-            EXPECT_EQ(reading.contains(u"temperatureC"), command == u"t");
-            EXPECT_EQ(reading.contains(u"signalLevel"), command == u"a");
+            // Every line has every key; those of other commands are null.
+            EXPECT_EQ(reading.keys(), readings.first().keys());
+            EXPECT_EQ(reading[u"event"].toString(), QStringLiteral("reading"));
+            EXPECT_TRUE(QDateTime::fromString(reading[u"time"].toString(), Qt::ISODateWithMs).isValid());
+            EXPECT_TRUE(reading[u"fault"].isNull());
+            EXPECT_EQ(!reading[u"status"].isNull(), command == u"d");
+            EXPECT_EQ(!reading[u"persistentStatus"].isNull(), command == u"j");
+            EXPECT_EQ(!reading[u"speedRaw"].isNull(), command == u"s");
+            EXPECT_EQ(!reading[u"temperatureC"].isNull(), command == u"t");
+            EXPECT_EQ(!reading[u"signalLevel"].isNull(), command == u"a");
             if (command == u"d") {
                 EXPECT_EQ(reading[u"status"][u"word"].toInt(), 0x0240);
                 EXPECT_EQ(reading[u"status"][u"bits"].toArray(),
@@ -160,18 +166,19 @@ TEST(SubcommandsTest, PollTextAndCsvCarryTheSameReadings)
     ASSERT_EQ(csv.exitCode, 0);
     const QStringList rows = csv.outLines();
     ASSERT_EQ(rows.size(), 4);
-    EXPECT_EQ(rows.at(0), QStringLiteral("Time(ms);Command;RX;MT;ST;Degrees;Error;Status;PersistentStatus;"
-                                         "Speed;Temperature;Signal;AirGap(um);"));
-    for (const QString &row : rows) {
-        EXPECT_EQ(row.count(u';'), 13) << row.toStdString();
-        EXPECT_TRUE(row.endsWith(u';'));
-    }
-    // "1", "3", "d" of a single-turn encoder whose position carries the error flag.
+    EXPECT_EQ(rows.at(0), QStringLiteral("Time(UTC);Elapsed(ms);Command;Reply(hex);Turns;Counts;Angle(deg);Error;"
+                                         "Status;PersistentStatus;Speed(raw);Temperature(C);Signal;AirGap(um);Fault"));
+    for (const QString &row : rows)
+        EXPECT_EQ(row.count(u';'), 14) << row.toStdString();
+    // "1", "3", "d" of a single-turn encoder whose position carries the error flag: the flag,
+    // and no numbers for the position.
     const QStringList first = rows.at(1).split(u';');
-    EXPECT_EQ(first.at(1), QStringLiteral("1"));
-    EXPECT_EQ(first.at(2).size(), 8); // echo and 3 position bytes
-    EXPECT_EQ(first.at(6), QStringLiteral("1"));
-    EXPECT_EQ(rows.at(3).split(u';').at(1), QStringLiteral("d"));
+    EXPECT_TRUE(QDateTime::fromString(first.at(0), Qt::ISODateWithMs).isValid()) << first.at(0).toStdString();
+    EXPECT_EQ(first.at(2), QStringLiteral("1"));
+    EXPECT_EQ(first.at(3).size(), 8); // echo and 3 position bytes
+    EXPECT_EQ(first.mid(4, 3), QStringList(3, QString()));
+    EXPECT_EQ(first.at(7), QStringLiteral("1"));
+    EXPECT_EQ(rows.at(3).split(u';').at(2), QStringLiteral("d"));
 }
 
 TEST(SubcommandsTest, ConfigurationCommandsChangeTheEncoderAndReportOneJsonLine)
@@ -255,7 +262,7 @@ TEST(SubcommandsTest, CommandsTheWindowWouldNotOfferAreRefusedWithoutARequest)
         const CliResult result = cli.run(c.arguments + portOf(encoder.portPath()));
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_TRUE(result.out.isEmpty());
-        ASSERT_EQ(result.errLines().size(), 1);
+        ASSERT_EQ(result.failureLines().size(), 1);
         EXPECT_TRUE(result.err.contains(QLatin1String(c.message))) << result.err.toStdString();
         const std::vector<QByteArray> expected =
             c.errorFlag ? std::vector<QByteArray>{"1"} : std::vector<QByteArray>{};
@@ -301,7 +308,11 @@ TEST(SubcommandsTest, SelfCalibrationReportsItsOutcomeAndFlags)
     const CliResult text = cli.run(QStringList{QStringLiteral("selfcal"), QStringLiteral("--timeout"),
                                                QStringLiteral("1")}
                                    + portOf(encoder.portPath()));
-    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    // A calibration that did not finish is no success for a script either.
+    ASSERT_EQ(text.exitCode, cli::ExitCalibrationNotFinished) << text.err.toStdString();
+    EXPECT_TRUE(text.errLines().last().startsWith(
+        QStringLiteral("trevisor-cli: self-calibration not finished: its status did not change within 1.")))
+        << text.err.toStdString();
     const QStringList lines = text.outLines();
     EXPECT_TRUE(lines.contains(QStringLiteral("Ring eccentricity: 100 µm")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Est. accuracy before calib.: ±0.265°")));
@@ -309,7 +320,41 @@ TEST(SubcommandsTest, SelfCalibrationReportsItsOutcomeAndFlags)
     EXPECT_TRUE(lines.contains(QStringLiteral("Calibration successfull: no")));
     // Not a terminal: no progress bar, only the counter read before the start.
     EXPECT_FALSE(text.err.contains(u'['));
-    EXPECT_TRUE(text.err.startsWith(QStringLiteral("Counter: ")));
+    EXPECT_TRUE(text.errLines().value(1).startsWith(QStringLiteral("Counter: "))) << text.err.toStdString();
+}
+
+TEST(SubcommandsTest, ACalibrationThatFinishedWithAFailureFlagExitsWithItsOwnCode)
+{
+    struct Case {
+        const char *what;
+        std::uint8_t finalFlags;
+        const char *message; // nullptr: success
+    };
+    const Case cases[] = {
+        {"out of range", 0x08, "trevisor-cli: self-calibration failed: Calibration out of range"},
+        {"timeout and arc", 0x04 | 0x10,
+         "trevisor-cli: self-calibration failed: Timeout expired, Input Arc Length out of range"},
+        {"user error map only", 0x40, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::EncoderConfig config = encoderAt(0);
+        config.selfCalibration.durationMs = 300;
+        config.selfCalibration.finalFlags = c.finalFlags;
+        sim::SimulatedEncoder encoder(config);
+        CliHarness cli;
+        const CliResult result = cli.run(QStringList{QStringLiteral("selfcal"), QStringLiteral("--json")}
+                                         + portOf(encoder.portPath()));
+        ASSERT_EQ(result.jsonLines().size(), 1) << result.err.toStdString();
+        EXPECT_TRUE(result.jsonLines().first()[u"flags"].toObject()[u"finished"].toBool());
+        if (c.message == nullptr) {
+            EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+            EXPECT_FALSE(result.err.contains(QStringLiteral("failed")));
+        } else {
+            EXPECT_EQ(result.exitCode, cli::ExitCalibrationFailed);
+            EXPECT_EQ(result.errLines().last(), QLatin1String(c.message));
+        }
+    }
 }
 
 TEST(SubcommandsTest, DebugReadsRecordsAndWritesTheWindowsRecordingFile)

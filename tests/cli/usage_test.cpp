@@ -31,6 +31,14 @@ TEST(UsageTest, HelpOfTheProgramListsEveryCommandAndEachCommandHasItsOwn)
         EXPECT_TRUE(own.out.contains(QStringLiteral("--port <path>")));
         EXPECT_TRUE(own.err.isEmpty());
     }
+    // Every help text fits 80 columns.
+    QStringList helps{program.out};
+    for (const char *name : SubCommandNames)
+        helps.append(cli.run({QString::fromLatin1(name), QStringLiteral("--help")}).out);
+    for (const QString &help : helps) {
+        for (const QString &line : help.split(u'\n'))
+            EXPECT_LE(line.size(), 80) << line.toStdString();
+    }
     const CliResult poll = cli.run({QStringLiteral("poll"), QStringLiteral("-h")});
     for (const char *option : {"--command <c>", "--count <n>", "--interval <ms>", "--csv"})
         EXPECT_TRUE(poll.out.contains(QLatin1String(option))) << option;
@@ -86,6 +94,20 @@ TEST(UsageTest, OptionsMayStandBeforeOrAfterTheCommand)
     EXPECT_EQ(before.jsonLines().first()[u"port"].toString(), encoder.portPath());
 }
 
+TEST(UsageTest, ShortOptionsStandForTheCommonOnes)
+{
+    sim::SimulatedEncoder encoder;
+    CliHarness cli;
+    const CliResult result = cli.run({QStringLiteral("poll"), QStringLiteral("-p"), encoder.portPath(), QStringLiteral("-b"),
+                                      QStringLiteral("115200"), QStringLiteral("-n"), QStringLiteral("2"),
+                                      QStringLiteral("-j")});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.jsonLines().size(), 2);
+    const CliResult version = cli.run({QStringLiteral("-V")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("trevisor-cli 0."))) << version.out.toStdString();
+}
+
 TEST(UsageTest, APortPathWithColonsIsOnePort)
 {
     // Linux names adapters by their USB path, colons included.
@@ -103,15 +125,15 @@ TEST(UsageTest, APortPathWithColonsIsOnePort)
 
 TEST(UsageTest, WithoutPortTheSearchWalksThePortsAndRatesInTheWindowsOrder)
 {
-    // A silent port first, then the encoder answering at 921600, the last rate tried; a third
-    // port is never reached.
+    // A silent port first, then the encoder answering at 921600, the last rate tried; the search
+    // goes on past it to the third port, to be sure there is no second encoder.
     sim::EncoderConfig silentConfig;
     silentConfig.faults.silentFromMs = 0;
     sim::SimulatedEncoder silent(silentConfig);
     sim::EncoderConfig config;
     config.baudRate = 921600;
     sim::SimulatedEncoder encoder(config);
-    sim::SimulatedEncoder third;
+    sim::SimulatedEncoder third(silentConfig);
 
     CliHarness cli;
     cli.ports = serial::extraPortEntries(
@@ -123,7 +145,7 @@ TEST(UsageTest, WithoutPortTheSearchWalksThePortsAndRatesInTheWindowsOrder)
     EXPECT_EQ(result.jsonLines().first()[u"baudRate"].toInt(), 921600);
 
     const std::vector<std::int32_t> rates{115200, 128000, 230400, 256000, 500000, 1000000, 921600};
-    for (const sim::SimulatedEncoder *tried : {&silent, &encoder}) {
+    for (const sim::SimulatedEncoder *tried : {&silent, &encoder, &third}) {
         std::vector<std::int32_t> seen;
         for (const sim::LogEntry &entry : tried->log()) {
             EXPECT_EQ(entry.bytes, "v");
@@ -131,7 +153,6 @@ TEST(UsageTest, WithoutPortTheSearchWalksThePortsAndRatesInTheWindowsOrder)
         }
         EXPECT_EQ(seen, rates);
     }
-    EXPECT_TRUE(third.log().empty());
 }
 
 TEST(UsageTest, NoEncoderIsOneLineOnStandardErrorAndExitCodeOne)
@@ -170,18 +191,43 @@ TEST(UsageTest, PortsTellsWhichPortsOpenAndWhyOthersDoNot)
     sim::SimulatedEncoder encoder;
     CliHarness cli;
     cli.ports = serial::extraPortEntries(encoder.portPath() + QStringLiteral(":/nonexistent/b"));
+    // A system port as the lister gives it, with everything the system tells of it.
+    serial::PortEntry adapter = serial::systemPortEntry(QStringLiteral("ttyUSB7"), QStringLiteral("/nonexistent/ttyUSB7"),
+                                                        QStringLiteral("FT232R USB UART"));
+    adapter.description = QStringLiteral("FT232R USB UART");
+    adapter.usbVendorId = 0x0403;
+    adapter.usbProductId = 0x6001;
+    adapter.usbSerialNumber = QStringLiteral("A50285BI");
+    cli.ports.append(adapter);
     const CliResult result = cli.run({QStringLiteral("ports"), QStringLiteral("--json")});
+    // The list is the result, whatever opens.
     EXPECT_EQ(result.exitCode, 0);
     const QList<QJsonObject> ports = result.jsonLines();
-    ASSERT_EQ(ports.size(), 2);
-    EXPECT_EQ(ports.at(0)[u"port"].toString(), encoder.portPath());
+    ASSERT_EQ(ports.size(), 3);
+    EXPECT_EQ(ports.at(0)[u"path"].toString(), encoder.portPath());
     EXPECT_TRUE(ports.at(0)[u"opens"].toBool());
-    EXPECT_FALSE(ports.at(0).contains(u"error"));
-    EXPECT_EQ(ports.at(1)[u"port"].toString(), QStringLiteral("/nonexistent/b"));
+    EXPECT_TRUE(ports.at(0)[u"error"].isNull());
+    EXPECT_TRUE(ports.at(0)[u"usbId"].isNull());
+    EXPECT_EQ(ports.at(1)[u"path"].toString(), QStringLiteral("/nonexistent/b"));
     EXPECT_FALSE(ports.at(1)[u"opens"].toBool());
     EXPECT_FALSE(ports.at(1)[u"error"].toString().isEmpty());
+    // Separate fields, none cut short.
+    const QJsonObject expected{{QStringLiteral("path"), QStringLiteral("/nonexistent/ttyUSB7")},
+                               {QStringLiteral("name"), QStringLiteral("ttyUSB7")},
+                               {QStringLiteral("description"), QStringLiteral("FT232R USB UART")},
+                               {QStringLiteral("usbId"), QStringLiteral("0403:6001")},
+                               {QStringLiteral("usbSerial"), QStringLiteral("A50285BI")},
+                               {QStringLiteral("opens"), false}};
+    for (auto key = expected.begin(); key != expected.end(); ++key)
+        EXPECT_EQ(ports.at(2)[key.key()], key.value()) << key.key().toStdString();
     // Opening is all it does: nothing is sent.
     EXPECT_TRUE(encoder.log().empty());
+
+    // The one port named: that it cannot be opened is a failure.
+    const CliResult named = cli.run({QStringLiteral("ports"), QStringLiteral("--port"), QStringLiteral("/nonexistent/b")});
+    EXPECT_EQ(named.exitCode, 1);
+    EXPECT_TRUE(named.out.startsWith(QStringLiteral("/nonexistent/b  cannot be opened: "))) << named.out.toStdString();
+    EXPECT_TRUE(named.err.startsWith(QStringLiteral("trevisor-cli: cannot open /nonexistent/b: "))) << named.err.toStdString();
 }
 
 } // namespace

@@ -91,6 +91,11 @@ TEST(AccessCheck, ReadsTheNodeThroughItsLinkAndTheAccountFilesOfTheTree)
         doctor::openFailureFinding(system.paths(), stranger, port.path);
     ASSERT_TRUE(advice.has_value());
     EXPECT_EQ(doctor::adviceLine(*advice), finding.text + QStringLiteral(". Fix: ") + finding.fix);
+
+    // The companion's one-line reason keeps the driver's text and adds the dialout fix.
+    const QString reason = doctor::openFailureReason(system.paths(), stranger, port.path, QStringLiteral("Permission denied"));
+    EXPECT_EQ(reason, QStringLiteral("Permission denied: ") + doctor::adviceLine(finding));
+    EXPECT_TRUE(reason.contains(QStringLiteral("sudo usermod -aG dialout")));
 }
 
 } // namespace

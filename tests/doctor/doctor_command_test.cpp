@@ -109,10 +109,12 @@ TEST(DoctorCommand, JsonGivesEveryFindingOfEveryPortUnderStableKeysAndABlockingO
     ASSERT_EQ(lines.size(), 2) << run.out.toStdString();
 
     const QJsonObject adapter = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
+    // Every line of the companion's JSON tells its event and time.
     const QStringList keys{QStringLiteral("baud"),        QStringLiteral("blocking"),         QStringLiteral("device"),
-                           QStringLiteral("driver"),      QStringLiteral("encoder_found"),    QStringLiteral("findings"),
-                           QStringLiteral("holders"),     QStringLiteral("kind"),             QStringLiteral("latency_timer_ms"),
-                           QStringLiteral("low_latency"), QStringLiteral("port"),             QStringLiteral("usb_id")};
+                           QStringLiteral("driver"),      QStringLiteral("encoder_found"),    QStringLiteral("event"),
+                           QStringLiteral("findings"),    QStringLiteral("holders"),          QStringLiteral("kind"),
+                           QStringLiteral("latency_timer_ms"), QStringLiteral("low_latency"), QStringLiteral("port"),
+                           QStringLiteral("time"),        QStringLiteral("usb_id")};
     EXPECT_EQ(adapter.keys(), keys);
     EXPECT_EQ(adapter.value(QStringLiteral("port")).toString(), node);
     EXPECT_EQ(adapter.value(QStringLiteral("kind")).toString(), QStringLiteral("usb"));

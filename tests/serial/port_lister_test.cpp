@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "port_lister.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -30,6 +31,23 @@ TEST(PortLister, ExtraPortsComeFirstInTheirOrder)
         EXPECT_EQ(ports[i].path, expected[i][1]);
         EXPECT_EQ(ports[i].deviceName, expected[i][2]);
     }
+}
+
+TEST(PortLister, RelativeExtraPortsAreTakenFromTheWorkingDirectory)
+{
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(directory.path()));
+    const QList<PortEntry> ports = extraPortEntries(QStringLiteral("q4:./sub/../q5:/dev/ttyUSB0"));
+    QDir::setCurrent(before);
+
+    const QString here = QDir(directory.path()).canonicalPath();
+    ASSERT_EQ(ports.size(), 3);
+    EXPECT_EQ(ports[0].path, here + QStringLiteral("/q4"));
+    EXPECT_EQ(ports[0].identifier, ports[0].path);
+    EXPECT_EQ(ports[1].path, here + QStringLiteral("/q5"));
+    EXPECT_EQ(ports[2].path, QStringLiteral("/dev/ttyUSB0"));
 }
 
 TEST(PortLister, SystemPortsAreNamedByDescriptionOrPortName)

@@ -4,7 +4,10 @@
 #include "qt_serial_port.h"
 #include "transaction.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -35,6 +38,47 @@ TEST(QtSerialPort, OpeningAMissingPathFailsWithAReason)
     EXPECT_FALSE(port.errorText().isEmpty());
     EXPECT_FALSE(port.writeByte('x'));
     EXPECT_EQ(port.bytesWaiting(), 0);
+}
+
+TEST_F(QtSerialPortOnPty, OneDeviceOpensOnceWhateverNameItIsOpenedBy)
+{
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString link = directory.filePath(QStringLiteral("by-id-link"));
+    ASSERT_TRUE(QFile::link(pty_.slavePath(), link));
+
+    // The fixture holds the device by its own name; its link is refused, and so is the name.
+    for (const QString &name : {link, pty_.slavePath()}) {
+        SCOPED_TRACE(name.toStdString());
+        QtSerialPort second;
+        EXPECT_FALSE(second.open(name));
+        EXPECT_FALSE(second.isOpen());
+        EXPECT_EQ(second.errorText(), QLatin1String(QtSerialPort::kInUseText));
+    }
+    // The other way round: held through the link, the device itself is refused.
+    port_.close();
+    QtSerialPort throughLink;
+    ASSERT_TRUE(throughLink.open(link)) << throughLink.errorText().toStdString();
+    QtSerialPort direct;
+    EXPECT_FALSE(direct.open(pty_.slavePath()));
+    throughLink.close();
+    EXPECT_TRUE(direct.open(pty_.slavePath())) << direct.errorText().toStdString();
+}
+
+TEST_F(QtSerialPortOnPty, ARelativePathIsOpenedFromTheWorkingDirectory)
+{
+    port_.close();
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    ASSERT_TRUE(QFile::link(pty_.slavePath(), directory.filePath(QStringLiteral("q4"))));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(directory.path()));
+    QtSerialPort port;
+    const bool opened = port.open(QStringLiteral("q4"));
+    QDir::setCurrent(before);
+    EXPECT_TRUE(opened) << port.errorText().toStdString();
+    EXPECT_TRUE(port.writeByte('v'));
+    EXPECT_EQ(pty_.readMaster(1, 500), QByteArrayLiteral("v"));
 }
 
 TEST_F(QtSerialPortOnPty, EveryRateReachesTheLine)
