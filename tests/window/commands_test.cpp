@@ -332,6 +332,12 @@ TEST_F(CommandsTest, TheClickedButtonGetsTheFocusBackAndNoSpinBoxTakesItMeanwhil
         EXPECT_EQ(arc->value(), 360);
         EXPECT_EQ(arc->text(), QStringLiteral("360"));
     }
+
+    // Where the operator puts the focus during a run, it stays.
+    auto *timeout = form.control<QSpinBox>("seSelfCalTimeout");
+    QTimer::singleShot(150, &form, [&] { QTest::mouseClick(timeout, Qt::LeftButton); });
+    QTest::mouseClick(button("btnStartSelfCal"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), timeout);
 }
 
 TEST_F(CommandsTest, ClosingTheWindowEndsSetZeroHereAtOnce)
