@@ -137,8 +137,8 @@ QString selfCalReportText(const SelfCalStatus &finalStatus, float ringDiameterMm
 
 QString selfCalNotFinishedLine(int timeoutSeconds, const QLocale &locale)
 {
-    // 11 tenths of the timeout: a whole number of tenths, so the shortest form is exact
-    // (1.1, 11, 44).
+    // The wait gives up after 1.1 × the timeout. A whole number of tenths of a second, so the
+    // shortest form is exact: 1.1, 11, 44.
     const double limitSeconds = 11.0 * timeoutSeconds / 10.0;
     return QStringLiteral("Calibration did not finish within ")
            + locale.toString(limitSeconds, 'g', QLocale::FloatingPointShortest) + QStringLiteral(" s");

@@ -34,7 +34,8 @@ void TMainForm::btnStartSelfCalClick()
     const QString statusFailed = QStringLiteral("Command \"i\" failed!");
 
     // What is lit describes this run only: a run that ends before its outcome must not leave
-    // the previous run's result on screen. The report shows the counter from step 6 on.
+    // the previous run's result on screen. The report gives way to the counter once the status
+    // before the start has been read.
     showSelfCalLamps(quarn::SelfCalLamps{});
     setProgress(ui->pbSelfCalProgress, 0);
 
