@@ -75,14 +75,15 @@ int interrupted(Context &context)
 
 } // namespace
 
-QJsonObject selfCalJson(const quarn::SelfCalStatus &status, bool finished, float ringDiameterMm)
+QJsonObject selfCalJson(const quarn::SelfCalStatus &status, bool finished, int timeoutSeconds,
+                        float ringDiameterMm)
 {
     const quarn::SelfCalAccuracy accuracy =
         quarn::selfCalAccuracy(status.eccentricityUm, ringDiameterMm, status.noCorrection);
     QJsonObject flags;
     for (const Flag &flag : selfCalFlags(status, finished))
         flags.insert(QLatin1String(flag.key), flag.on);
-    QString report = quarn::selfCalReportText(status, ringDiameterMm, plainLocale());
+    QString report = quarn::selfCalRunReport(status, finished, timeoutSeconds, ringDiameterMm, plainLocale());
     report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return QJsonObject{
         {QStringLiteral("event"), QStringLiteral("selfcal")},
@@ -216,9 +217,10 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     }
     const quarn::SelfCalStatus finalStatus = quarn::decodeSelfCalStatus(finalReply);
     if (options.format == OutputFormat::Json) {
-        writeJson(context, selfCalJson(finalStatus, finished, identity.ringDiameterMm));
+        writeJson(context, selfCalJson(finalStatus, finished, timeoutSeconds, identity.ringDiameterMm));
     } else {
-        QString report = quarn::selfCalReportText(finalStatus, identity.ringDiameterMm, plainLocale());
+        QString report = quarn::selfCalRunReport(finalStatus, finished, timeoutSeconds,
+                                                 identity.ringDiameterMm, plainLocale());
         report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         writeText(context, report + u'\n' + selfCalFlagLines(finalStatus, finished).join(u'\n'));
     }

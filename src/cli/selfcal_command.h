@@ -30,8 +30,10 @@ struct SelfCalOptions {
     OutputFormat format = OutputFormat::Text;
 };
 
-// The seven flags under their captions, with the final status and the report.
-QJsonObject selfCalJson(const quarn::SelfCalStatus &status, bool finished, float ringDiameterMm);
+// The seven flags under their captions, with the final status and the report (led by the line
+// that the calibration did not finish when the wait for `timeoutSeconds` ran out).
+QJsonObject selfCalJson(const quarn::SelfCalStatus &status, bool finished, int timeoutSeconds,
+                        float ringDiameterMm);
 QStringList selfCalFlagLines(const quarn::SelfCalStatus &status, bool finished);
 
 // "[#####     ]  4.2 s of 11.0 s" for a position of the bar (tenths of seconds) and its maximum.

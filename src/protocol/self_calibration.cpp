@@ -135,16 +135,35 @@ QString selfCalReportText(const SelfCalStatus &finalStatus, float ringDiameterMm
     return lines.join(QStringLiteral("\r\n"));
 }
 
+QString selfCalNotFinishedLine(int timeoutSeconds, const QLocale &locale)
+{
+    // The wait gives up after 1.1 × the timeout. A whole number of tenths of a second, so the
+    // shortest form is exact: 1.1, 11, 44.
+    const double limitSeconds = 11.0 * timeoutSeconds / 10.0;
+    return QStringLiteral("Calibration did not finish within ")
+           + locale.toString(limitSeconds, 'g', QLocale::FloatingPointShortest) + QStringLiteral(" s");
+}
+
+QString selfCalRunReport(const SelfCalStatus &finalStatus, bool finished, int timeoutSeconds,
+                         float ringDiameterMm, const QLocale &locale)
+{
+    const QString report = selfCalReportText(finalStatus, ringDiameterMm, locale);
+    if (finished)
+        return report;
+    return selfCalNotFinishedLine(timeoutSeconds, locale) + QStringLiteral("\r\n") + report;
+}
+
 int selfCalFinalProgress(const SelfCalStatus &finalStatus, bool finished)
 {
     return finished && !finalStatus.anyFlagSet() ? 100 : 0;
 }
 
-SelfCalOutcome selfCalOutcome(const QByteArray &finalReply, bool finished, float ringDiameterMm,
-                              const QLocale &locale)
+SelfCalOutcome selfCalOutcome(const QByteArray &finalReply, bool finished, int timeoutSeconds,
+                              float ringDiameterMm, const QLocale &locale)
 {
     const SelfCalStatus status = decodeSelfCalStatus(finalReply);
-    return {selfCalLamps(status, finished), selfCalReportText(status, ringDiameterMm, locale),
+    return {selfCalLamps(status, finished),
+            selfCalRunReport(status, finished, timeoutSeconds, ringDiameterMm, locale),
             selfCalFinalProgress(status, finished)};
 }
 

@@ -89,16 +89,26 @@ QString selfCalInitialText(const QByteArray &initialReply);
 // The six-line report of the final status (lines joined with CR LF, the last without).
 QString selfCalReportText(const SelfCalStatus &finalStatus, float ringDiameterMm, const QLocale &locale);
 
+// "Calibration did not finish within 11 s": the wait's limit, 1.1 × the timeout, in seconds.
+QString selfCalNotFinishedLine(int timeoutSeconds, const QLocale &locale);
+
+// The report of a run: the six lines of the final status, led by the not-finished line when the
+// status never changed within the wait. The figures are then the encoder's unchanged status,
+// often an earlier calibration's, and must not read as this run's result.
+QString selfCalRunReport(const SelfCalStatus &finalStatus, bool finished, int timeoutSeconds,
+                         float ringDiameterMm, const QLocale &locale);
+
 // 100 when the status changed and no flag (bits 2 to 5) is set, otherwise 0.
 int selfCalFinalProgress(const SelfCalStatus &finalStatus, bool finished);
 
-// Everything the window shows at the end of a run, from the final reply.
+// Everything the window shows at the end of a run, from the final reply; `timeoutSeconds` is
+// the timeout the run's wait used.
 struct SelfCalOutcome {
     SelfCalLamps lamps;
     QString report;
     int progress = 0;
 };
-SelfCalOutcome selfCalOutcome(const QByteArray &finalReply, bool finished, float ringDiameterMm,
-                              const QLocale &locale);
+SelfCalOutcome selfCalOutcome(const QByteArray &finalReply, bool finished, int timeoutSeconds,
+                              float ringDiameterMm, const QLocale &locale);
 
 } // namespace quarn

@@ -10,6 +10,8 @@
 #include "identification.h"
 #include "quarn_konstante.h"
 
+#include <algorithm>
+
 namespace {
 
 // The pause between the steps of "Set zero here" and the settle time after the two resets.
@@ -47,10 +49,18 @@ void TMainForm::disableCommandButtons()
 {
     m_identityAtCommandStart = commandIdentity();
     m_commandButtonStates.clear();
-    for (QWidget *button : {static_cast<QWidget *>(ui->btnMTzero), static_cast<QWidget *>(ui->btnSTzero),
-                            static_cast<QWidget *>(ui->btnResetFactory),
-                            static_cast<QWidget *>(ui->btnResetPersistentStatus),
-                            static_cast<QWidget *>(ui->btnStartSelfCal)}) {
+    const std::initializer_list<QWidget *> buttons{
+        ui->btnMTzero, ui->btnSTzero, ui->btnResetFactory, ui->btnResetPersistentStatus,
+        ui->btnStartSelfCal};
+    // A focused button that is disabled hands the focus on along the tab order, as far as the
+    // next enabled control: "Partial arc (deg)", with its text selected, where a stray key
+    // changes the arc. The window itself keeps the focus meanwhile, which no key changes.
+    m_commandFocus = nullptr;
+    if (std::find(buttons.begin(), buttons.end(), focusWidget()) != buttons.end()) {
+        m_commandFocus = focusWidget();
+        setFocus(Qt::OtherFocusReason);
+    }
+    for (QWidget *button : buttons) {
         m_commandButtonStates.append({QPointer<QWidget>(button), button->isEnabled()});
         button->setEnabled(false);
     }
@@ -70,6 +80,12 @@ void TMainForm::restoreCommandButtons()
             button->setEnabled(enabled);
     }
     m_commandButtonStates.clear();
+    // The button gets the focus back, unless the operator put it elsewhere during the run.
+    const bool focusKept = focusWidget() == this || focusWidget() == nullptr;
+    if (m_commandFocus != nullptr && focusKept && m_commandFocus->isEnabled()
+        && m_commandFocus->isVisible())
+        m_commandFocus->setFocus(Qt::OtherFocusReason);
+    m_commandFocus = nullptr;
 }
 
 bool TMainForm::sendCommand(const QByteArray &request, const QString &failureText)

@@ -30,6 +30,10 @@ namespace serial {
 class SerialPort;
 }
 
+namespace quarn {
+struct SelfCalLamps;
+}
+
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
@@ -210,11 +214,15 @@ private:
     bool sendCommand(const QByteArray &request, const QString &failureText);
     // "Multiturn 0"; false when its request failed.
     bool runMultiturnZero();
+    // Colours the seven lamps of the self-calibration status.
+    void showSelfCalLamps(const quarn::SelfCalLamps &lamps);
     int m_commandRunDepth = 0;
     // Whether the outermost sequence began with a port open: only then does a request that finds
     // no port mean that the encoder was lost midway.
     bool m_commandStartedWithPort = false;
     QList<std::pair<QPointer<QWidget>, bool>> m_commandButtonStates;
+    // The command button that had the focus when the outermost run began; it gets it back.
+    QPointer<QWidget> m_commandFocus;
     // The identified encoder when the outermost run began: "Reset" follows the firmware when
     // another encoder was identified during the run.
     QByteArray m_identityAtCommandStart;

@@ -33,6 +33,12 @@ void TMainForm::btnStartSelfCalClick()
     const QByteArray statusRequest(1, quarn::cmd::SelfCalStatus);
     const QString statusFailed = QStringLiteral("Command \"i\" failed!");
 
+    // What is lit describes this run only: a run that ends before its outcome must not leave
+    // the previous run's result on screen. The report gives way to the counter once the status
+    // before the start has been read.
+    showSelfCalLamps(quarn::SelfCalLamps{});
+    setProgress(ui->pbSelfCalProgress, 0);
+
     const bool wasReading = ui->cbBeriEnkoder->isChecked();
     ui->cbBeriEnkoder->setChecked(false);
     // A closing window ends the run where it stands: no more requests, nothing shown.
@@ -107,16 +113,21 @@ void TMainForm::btnStartSelfCalClick()
         return;
     }
     const quarn::SelfCalOutcome outcome =
-        quarn::selfCalOutcome(RxBuffer, finished, PremerKodeRinga, QLocale());
-    setLampColour(ui->pnlAselfCalFinished, outcome.lamps.finished);
-    setLampColour(ui->pnlAselfCalTimeout, outcome.lamps.timeoutExpired);
-    setLampColour(ui->pnlAselfCalOutOfRange, outcome.lamps.outOfRange);
-    setLampColour(ui->pnlAselfCalParamOutOfRange, outcome.lamps.arcOutOfRange);
-    setLampColour(ui->pnlAselfCalNoCorrection, outcome.lamps.noCorrection);
-    setLampColour(ui->pnlASelfCalUserErrMap, outcome.lamps.userErrorMap);
-    setLampColour(ui->pnlAselfCalSucessfull, outcome.lamps.successful);
+        quarn::selfCalOutcome(RxBuffer, finished, timeoutSeconds, PremerKodeRinga, QLocale());
+    showSelfCalLamps(outcome.lamps);
     ui->lblAselfCalResult->setText(outcome.report);
     setProgress(ui->pbSelfCalProgress, outcome.progress);
 
     ui->cbBeriEnkoder->setChecked(wasReading);
+}
+
+void TMainForm::showSelfCalLamps(const quarn::SelfCalLamps &lamps)
+{
+    setLampColour(ui->pnlAselfCalFinished, lamps.finished);
+    setLampColour(ui->pnlAselfCalTimeout, lamps.timeoutExpired);
+    setLampColour(ui->pnlAselfCalOutOfRange, lamps.outOfRange);
+    setLampColour(ui->pnlAselfCalParamOutOfRange, lamps.arcOutOfRange);
+    setLampColour(ui->pnlAselfCalNoCorrection, lamps.noCorrection);
+    setLampColour(ui->pnlASelfCalUserErrMap, lamps.userErrorMap);
+    setLampColour(ui->pnlAselfCalSucessfull, lamps.successful);
 }

@@ -314,6 +314,8 @@ TEST(SubcommandsTest, SelfCalibrationReportsItsOutcomeAndFlags)
         QStringLiteral("trevisor-cli: self-calibration not finished: its status did not change within 1.")))
         << text.err.toStdString();
     const QStringList lines = text.outLines();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.first(), QStringLiteral("Calibration did not finish within 1.1 s"));
     EXPECT_TRUE(lines.contains(QStringLiteral("Ring eccentricity: 100 µm")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Est. accuracy before calib.: ±0.265°")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Procedure finished: no")));

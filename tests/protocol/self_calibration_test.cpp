@@ -236,16 +236,39 @@ TEST(SelfCalReport, InitialTextWithAndWithoutAStatus)
     EXPECT_EQ(selfCalInitialText(QByteArray::fromHex("6903")), QStringLiteral("Counter: "));
 }
 
-TEST(SelfCalOutcomeOfRun, UnchangedStatusStillReportsWithGreyLamps)
+TEST(SelfCalOutcomeOfRun, UnchangedStatusReportsWithGreyLampsUnderTheLineThatItDidNotFinish)
 {
     const QByteArray reply = statusReply(0x01, 10, 0, 5);
-    const SelfCalOutcome outcome = selfCalOutcome(reply, false, 57.3f, QLocale::c());
+    const SelfCalOutcome outcome = selfCalOutcome(reply, false, 10, 57.3f, QLocale::c());
     EXPECT_EQ(outcome.lamps.finished, SelfCalLamps::Off);
     EXPECT_EQ(outcome.lamps.successful, SelfCalLamps::Off);
     EXPECT_EQ(outcome.progress, 0);
     const QStringList lines = reportLines(outcome.report);
-    ASSERT_EQ(lines.size(), 6);
-    EXPECT_EQ(lines[0], QStringLiteral("Counter: 1"));
-    EXPECT_EQ(lines[4], QStringLiteral("Est. accuracy before calib.: ±0.035°"));
-    EXPECT_EQ(lines[5], QStringLiteral("Est. accuracy after calib.: ±0.015°"));
+    ASSERT_EQ(lines.size(), 7);
+    EXPECT_EQ(lines[0], QStringLiteral("Calibration did not finish within 11 s"));
+    EXPECT_EQ(lines[1], QStringLiteral("Counter: 1"));
+    EXPECT_EQ(lines[5], QStringLiteral("Est. accuracy before calib.: ±0.035°"));
+    EXPECT_EQ(lines[6], QStringLiteral("Est. accuracy after calib.: ±0.015°"));
+
+    // A status that changed is this run's result: the six lines alone.
+    const SelfCalOutcome finished = selfCalOutcome(reply, true, 10, 57.3f, QLocale::c());
+    EXPECT_EQ(finished.report, selfCalReportText(decodeSelfCalStatus(reply), 57.3f, QLocale::c()));
+}
+
+TEST(SelfCalOutcomeOfRun, TheNotFinishedLineGivesTheWaitsLimitInTheLocale)
+{
+    const struct {
+        int timeoutSeconds;
+        QLocale locale;
+        const char *line;
+    } cases[] = {
+        {1, QLocale::c(), "Calibration did not finish within 1.1 s"},
+        {3, QLocale::c(), "Calibration did not finish within 3.3 s"},
+        {10, QLocale::c(), "Calibration did not finish within 11 s"},
+        {40, QLocale::c(), "Calibration did not finish within 44 s"},
+        {7, QLocale(QLocale::German), "Calibration did not finish within 7,7 s"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(selfCalNotFinishedLine(c.timeoutSeconds, c.locale), QLatin1String(c.line))
+            << c.timeoutSeconds;
 }

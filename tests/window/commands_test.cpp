@@ -8,8 +8,12 @@
 #include "quarn_konstante.h"
 #include "simulated_encoder.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 
@@ -294,6 +298,46 @@ TEST_F(CommandsTest, AnEncoderIdentifiedDuringASequenceDecidesTheResetButton)
 
     EXPECT_FALSE(button("btnResetPersistentStatus")->isEnabled());
     EXPECT_TRUE(button("btnSTzero")->isEnabled());
+}
+
+TEST_F(CommandsTest, TheClickedButtonGetsTheFocusBackAndNoSpinBoxTakesItMeanwhile)
+{
+    sim::EncoderConfig config; // multiturn, firmware 2.9: every button is there
+    config.selfCalibration.durationMs = 300;
+    sim::SimulatedEncoder encoder(config);
+    connectTo(encoder);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    auto *arc = form.control<QSpinBox>("seSelfCalArc");
+
+    for (const char *name : CommandButtons) {
+        SCOPED_TRACE(name);
+        // Where the focus is in the middle of the sequence, and what stray keys typed there do.
+        // "Multiturn 0" has no pause to look into.
+        QString focusedMidway = QStringLiteral("(not looked at)");
+        if (QByteArray(name) != "btnMTzero") {
+            QTimer::singleShot(150, &form, [&] {
+                QWidget *focused = QApplication::focusWidget();
+                focusedMidway = focused != nullptr ? focused->objectName() : QStringLiteral("(none)");
+                EXPECT_EQ(qobject_cast<QAbstractSpinBox *>(focused), nullptr) << focusedMidway.toStdString();
+                QTest::keyClicks(focused != nullptr ? focused : &form, QStringLiteral("200"));
+            });
+        }
+        // A real click: the press gives the button the focus, as on screen.
+        QTest::mouseClick(button(name), Qt::LeftButton);
+        ASSERT_TRUE(form.messages.empty()) << form.messages.front().text.toStdString();
+
+        EXPECT_EQ(QApplication::focusWidget(), button(name)) << "midway: " << focusedMidway.toStdString();
+        EXPECT_EQ(arc->value(), 360);
+        EXPECT_EQ(arc->text(), QStringLiteral("360"));
+    }
+
+    // Where the operator puts the focus during a run, it stays.
+    auto *timeout = form.control<QSpinBox>("seSelfCalTimeout");
+    QTimer::singleShot(150, &form, [&] { QTest::mouseClick(timeout, Qt::LeftButton); });
+    QTest::mouseClick(button("btnStartSelfCal"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), timeout);
 }
 
 TEST_F(CommandsTest, ClosingTheWindowEndsSetZeroHereAtOnce)

@@ -293,7 +293,7 @@ TEST_F(LostEncoderTest, ASelfCalibrationWithoutItsFirstStatusShowsNoResult)
     EXPECT_LT(clock.elapsed(), 400);
     EXPECT_EQ(messageTexts(), std::vector<QString>{StatusFailed});
     for (const char *name : SelfCalLamps)
-        EXPECT_EQ(lampColour(form.control<QWidget>(name)), colour::Silver) << name;
+        EXPECT_EQ(lampColour(form.control<QWidget>(name)), colour::Grey) << name;
     EXPECT_FALSE(form.control<QLabel>("lblAselfCalResult")->text().startsWith(QStringLiteral("Counter")));
     ASSERT_TRUE(waitFor([&] { return encoder != nullptr; }, 1000));
     EXPECT_TRUE(pollingAgain(*encoder));

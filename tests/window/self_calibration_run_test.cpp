@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 const char *const Lamps[] = {"pnlAselfCalFinished",        "pnlAselfCalTimeout",
@@ -212,7 +214,15 @@ TEST_F(SelfCalibrationRunTest, AStatusThatNeverChangesEndsAtTheTimeLimit)
     EXPECT_EQ(bar()->value(), 0);
     for (const char *name : Lamps)
         EXPECT_EQ(lamp(name), colour::Grey) << name;
-    EXPECT_TRUE(report().startsWith(QStringLiteral("Counter: 0\r\nRing eccentricity: ")));
+    // The figures are the unchanged status; the line above them says that the run did not finish
+    // within its wait of 1.1 s.
+    const QString notFinished =
+        QStringLiteral("Calibration did not finish within %1 s").arg(QLocale().toString(1.1));
+    EXPECT_TRUE(report().startsWith(notFinished + QStringLiteral("\r\nCounter: 0\r\nRing eccentricity: ")))
+        << report().toStdString();
+    // Seven lines still fit the fixed box of the report.
+    auto *label = form.control<QLabel>("lblAselfCalResult");
+    EXPECT_LE(label->heightForWidth(label->width()), label->height());
     EXPECT_TRUE(readEncoder()->isChecked());
     readEncoder()->setChecked(false);
 }
@@ -234,6 +244,63 @@ TEST_F(SelfCalibrationRunTest, AChangeInAnyByteOfTheStatusEndsTheWait)
     EXPECT_TRUE(report().contains(QStringLiteral("Readhead radial shift: 1 µm")));
 }
 
+TEST_F(SelfCalibrationRunTest, ARunThatFailsLeavesNothingOfTheRunBeforeLit)
+{
+    const QByteArray unchanged = QByteArray::fromHex("6901000C00890000");
+    const QByteArray changed = QByteArray::fromHex("6902000C00890000");
+    const QByteArray tooShort = QByteArray::fromHex("6902");
+    // The status replies of the current run, by the count of its status requests.
+    std::function<QByteArray(int)> script;
+    int statusRequests = 0;
+    connectToScript([&](int) { return script(statusRequests++); });
+    // Firmware 2.9 with a timeout of 1 s: a wait of 1.1 s at most.
+    form.Firmware_Verzija_Jedra_Minor = 9;
+    form.control<QSpinBox>("seSelfCalTimeout")->setValue(1);
+
+    struct Case {
+        const char *what;
+        std::function<QByteArray(int)> failingRun;
+        int barAtTheEnd; // the wait of 1.1 s fills it
+    };
+    const Case cases[] = {
+        {"the status before the start fails", [=](int) { return tooShort; }, 0},
+        {"the final status fails", [=](int index) { return index == 0 ? changed : tooShort; }, 10},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        // A clean run first: its lamps and its full bar are on screen.
+        statusRequests = 0;
+        script = [=](int index) { return index < 3 ? unchanged : changed; };
+        timedClick();
+        ASSERT_EQ(lamp("pnlAselfCalSucessfull"), colour::Green);
+        ASSERT_EQ(lamp("pnlAselfCalFinished"), colour::DarkGreen);
+        ASSERT_EQ(bar()->value(), bar()->maximum());
+        ASSERT_TRUE(form.messages.empty());
+
+        // In the pauses before the start nothing of the run before is lit; afterwards the
+        // bar shows this run's wait.
+        statusRequests = 0;
+        script = c.failingRun;
+        std::vector<quint32> lampsMidway;
+        int barMidway = -1;
+        QTimer::singleShot(150, &form, [&] {
+            for (const char *name : Lamps)
+                lampsMidway.push_back(lamp(name));
+            barMidway = bar()->value();
+        });
+        timedClick();
+
+        ASSERT_EQ(form.messages.size(), 1u);
+        EXPECT_EQ(form.messages.front().text, QStringLiteral("Command \"i\" failed!"));
+        EXPECT_EQ(lampsMidway, std::vector<quint32>(std::size(Lamps), colour::Grey));
+        EXPECT_EQ(barMidway, 0);
+        for (const char *name : Lamps)
+            EXPECT_EQ(lamp(name), colour::Grey) << name;
+        EXPECT_EQ(bar()->value(), c.barAtTheEnd);
+        form.messages.clear();
+    }
+}
+
 TEST_F(SelfCalibrationRunTest, AStatusRequestFailingBeforeTheStartStopsTheRun)
 {
     connectToScript([](int) { return QByteArray::fromHex("6901"); }); // too short
@@ -248,7 +315,7 @@ TEST_F(SelfCalibrationRunTest, AStatusRequestFailingBeforeTheStartStopsTheRun)
     EXPECT_TRUE(fakeRecord->written().contains(protectedBytes('p', QByteArray::fromHex("0168"))));
     EXPECT_FALSE(readEncoder()->isChecked());
     for (const char *name : Lamps)
-        EXPECT_EQ(lamp(name), colour::Silver) << name;
+        EXPECT_EQ(lamp(name), colour::Grey) << name;
     EXPECT_TRUE(form.control<QPushButton>("btnStartSelfCal")->isEnabled());
 }
 
@@ -267,7 +334,7 @@ TEST_F(SelfCalibrationRunTest, WithoutAPortTheRunEndsAtTheFirstStatusAndWaitsToS
     EXPECT_EQ(form.messages.front().text, QStringLiteral("Command \"i\" failed!"));
     EXPECT_NE(report(), QStringLiteral("Counter: "));
     for (const char *name : Lamps)
-        EXPECT_EQ(lamp(name), colour::Silver) << name;
+        EXPECT_EQ(lamp(name), colour::Grey) << name;
     EXPECT_FALSE(readEncoder()->isChecked());
     EXPECT_TRUE(form.InitTimer->isActive());
 }
@@ -291,7 +358,7 @@ TEST_F(SelfCalibrationRunTest, ClosingTheWindowEndsTheRunWithoutAReport)
     EXPECT_LT(elapsed, 1000);
     EXPECT_EQ(report(), QStringLiteral("Counter: 0"));
     for (const char *name : Lamps)
-        EXPECT_EQ(lamp(name), colour::Silver) << name;
+        EXPECT_EQ(lamp(name), colour::Grey) << name;
     EXPECT_FALSE(readEncoder()->isChecked());
     EXPECT_TRUE(form.messages.empty());
     // Nothing was asked after the close.
