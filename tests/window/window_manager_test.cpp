@@ -142,7 +142,7 @@ TEST_P(WindowManagers, TheClientAreaIsTheLayoutAtEachSizeAndTheFrameComesOnTop)
     probe.setProcessEnvironment(environment);
     probe.start(QStringLiteral(WINDOW_SIZE_PROBE),
                 managerName.isEmpty() ? QStringList() : QStringList{QStringLiteral("--managed")});
-    ASSERT_TRUE(probe.waitForFinished(60000));
+    ASSERT_TRUE(probe.waitForFinished(120000));
     const QString errors = QString::fromLocal8Bit(probe.readAllStandardError());
     ASSERT_EQ(probe.exitCode(), 0) << errors.toStdString() << manager.output().toStdString();
 

@@ -116,19 +116,19 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    if (managed && !waitFor([&] { return server.windowManagerRunning(); }, 10000)) {
+    if (managed && !waitFor([&] { return server.windowManagerRunning(); }, 30000)) {
         std::fprintf(stderr, "window_size_probe: no window manager came up\n");
         return 1;
     }
 
     ProbeForm form;
     form.show();
-    if (!QTest::qWaitForWindowExposed(&form, 10000)) {
+    if (!QTest::qWaitForWindowExposed(&form, 30000)) {
         std::fprintf(stderr, "window_size_probe: the window was never exposed\n");
         return 1;
     }
     const auto window = static_cast<xcb_window_t>(form.winId());
-    if (managed && !waitFor([&] { return server.frameExtents(window).size() == 4; }, 10000)) {
+    if (managed && !waitFor([&] { return server.frameExtents(window).size() == 4; }, 30000)) {
         std::fprintf(stderr, "window_size_probe: no window manager framed the window\n");
         return 1;
     }
