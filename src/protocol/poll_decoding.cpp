@@ -114,9 +114,19 @@ QString angleText(double degrees, const QLocale &locale)
     // point and two more digits, put together here without the general number formatting.
     if (hundredths >= 0.0 && hundredths < 100000.0 && locale.zeroDigit() == u'0') {
         const auto value = static_cast<int>(hundredths);
-        const auto digit = [](int number) { return QChar(u'0' + number); };
-        return QString::number(value / 100) + locale.decimalPoint() + digit(value / 10 % 10)
-               + digit(value % 10) + QStringLiteral(" °");
+        char whole[4];
+        qsizetype wholeDigits = 0;
+        for (int rest = value / 100; wholeDigits == 0 || rest > 0; rest /= 10)
+            whole[wholeDigits++] = static_cast<char>('0' + rest % 10);
+        QString text;
+        text.reserve(wholeDigits + 8);
+        while (wholeDigits > 0)
+            text += QLatin1Char(whole[--wholeDigits]);
+        text += locale.decimalPoint();
+        text += QLatin1Char(static_cast<char>('0' + value / 10 % 10));
+        text += QLatin1Char(static_cast<char>('0' + value % 10));
+        text += QStringLiteral(" °");
+        return text;
     }
     return locale.toString(hundredths / 100.0, 'f', 2) + QStringLiteral(" °");
 }
