@@ -30,12 +30,15 @@ bool EchoLabel::isEchoText(const QString &text)
 
 const EchoLabel::Word &EchoLabel::word(QStringView text)
 {
-    const QString key = text.toString();
+    // Words have at most two characters of 16 bits: both make the key.
+    quint32 key = 0;
+    for (const QChar character : text)
+        key = (key << 16) | character.unicode();
     auto found = m_words.constFind(key);
     if (found != m_words.constEnd())
         return *found;
     // The word and its blank, shaped as the label's own layout shapes them.
-    QTextLayout layout(key + u' ', font());
+    QTextLayout layout(text.toString() + u' ', font());
     layout.setCacheEnabled(true);
     QTextOption option;
     option.setTextDirection(Qt::LeftToRight);

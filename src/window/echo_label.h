@@ -33,5 +33,5 @@ private:
     // line feeds.
     static bool isEchoText(const QString &text);
 
-    QHash<QString, Word> m_words;
+    QHash<quint32, Word> m_words;
 };
