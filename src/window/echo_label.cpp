@@ -28,14 +28,14 @@ bool EchoLabel::isEchoText(const QString &text)
     return true;
 }
 
-EchoLabel::Word &EchoLabel::word(QStringView text)
+const EchoLabel::Word &EchoLabel::word(QStringView text)
 {
     // Words have at most two characters of 16 bits: both make the key.
     quint32 key = 0;
     for (const QChar character : text)
         key = (key << 16) | character.unicode();
-    auto found = m_words.find(key);
-    if (found != m_words.end())
+    auto found = m_words.constFind(key);
+    if (found != m_words.constEnd())
         return *found;
     // The word and its blank, shaped as the label's own layout shapes them.
     QTextLayout layout(text.toString() + u' ', font());
@@ -80,43 +80,15 @@ void EchoLabel::paintEvent(QPaintEvent *event)
         qreal x = area.left();
         // Every blank moves on by its own width, also where two stand together.
         for (const QStringView wordText : lineText.split(u' ')) {
-            Word &shaped = word(wordText);
-            drawWord(painter, shaped, QPointF(x, area.top() + top));
+            const Word &shaped = word(wordText);
+            for (const QGlyphRun &run : shaped.glyphs)
+                painter.drawGlyphRun(QPointF(x, area.top() + top), run);
             x += shaped.advance;
         }
         top += lineHeight;
         if (top >= area.height())
             break;
     }
-}
-
-void EchoLabel::drawWord(QPainter &painter, Word &shaped, QPointF origin)
-{
-    const QBrush &brush = painter.pen().brush();
-    const bool plainColour = brush.style() == Qt::SolidPattern && brush.color().alpha() == 255
-                             && painter.device()->devicePixelRatio() == 1.0;
-    const QPoint whole = origin.toPoint();
-    if (!plainColour || QPointF(whole) != origin) {
-        for (const QGlyphRun &run : shaped.glyphs)
-            painter.drawGlyphRun(origin, run);
-        return;
-    }
-    // Blending a finished picture of the word costs far less than placing its glyphs one by one.
-    if (shaped.picture.isNull() || shaped.colour != brush.color().rgba()) {
-        QRectF bounds;
-        for (const QGlyphRun &run : shaped.glyphs)
-            bounds |= run.boundingRect();
-        const QRect area = bounds.toAlignedRect().adjusted(-2, -2, 2, 2);
-        shaped.picture = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-        shaped.picture.fill(Qt::transparent);
-        QPainter picturePainter(&shaped.picture);
-        picturePainter.setPen(painter.pen());
-        for (const QGlyphRun &run : shaped.glyphs)
-            picturePainter.drawGlyphRun(-area.topLeft(), run);
-        shaped.offset = area.topLeft();
-        shaped.colour = brush.color().rgba();
-    }
-    painter.drawImage(whole + shaped.offset, shaped.picture);
 }
 
 void EchoLabel::changeEvent(QEvent *event)

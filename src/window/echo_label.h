@@ -10,7 +10,6 @@
 
 #include <QGlyphRun>
 #include <QHash>
-#include <QImage>
 #include <QLabel>
 
 class EchoLabel : public QLabel {
@@ -28,15 +27,8 @@ private:
     struct Word {
         QList<QGlyphRun> glyphs;
         qreal advance = 0.0;
-        // The glyphs drawn once in `colour` on a clear picture, placed at `offset` from the
-        // word's origin; null until the word is first drawn at a whole pixel.
-        QImage picture;
-        QPoint offset;
-        QRgb colour = 0;
     };
-    // Draws `shaped` with its origin at `origin` in the painter's pen.
-    static void drawWord(QPainter &painter, Word &shaped, QPointF origin);
-    Word &word(QStringView text);
+    const Word &word(QStringView text);
     // True when the text is made of words of at most two Latin letters or digits, blanks and
     // line feeds.
     static bool isEchoText(const QString &text);
