@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -68,6 +72,42 @@ TEST(EchoLabel, PaintsEveryEchoLineAsAPlainLabelDoes)
         EXPECT_TRUE(actual == expected);
         // The text really is on the image: not two blank pictures.
         EXPECT_NE(expected, painted(*plainTwinOf(*echo)));
+    }
+}
+
+TEST(EchoLabel, ANewCycleIsOnScreenWithinAFrame)
+{
+    // What the window's screen shows, not a fresh rendering: the echo's change has to come
+    // through the paced frames.
+    TMainForm form;
+    form.InitTimer->stop();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    // The echo label on show at start.
+    auto *echo = form.findChild<EchoLabel *>(QStringLiteral("lblRxBuffer1"));
+    ASSERT_NE(echo, nullptr);
+    ASSERT_TRUE(echo->isVisible());
+    const std::unique_ptr<QLabel> twin = plainTwinOf(*echo);
+    // The label reaches a pixel below the window's client area.
+    const QPoint at = echo->mapTo(&form, QPoint(0, 0));
+    const auto onScreen = [&] {
+        return form.screen()
+            ->grabWindow(form.winId(), at.x(), at.y(), echo->width(), form.height() - at.y())
+            .toImage()
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+
+    for (const char *text : {"1 31 12 34 56 \n3 12 34 56 \nd 64 12 34 56 00 00 \n",
+                             "1 31 12 AB CD \n3 12 AB CD \nd 64 12 AB CD 80 01 \n"}) {
+        SCOPED_TRACE(text);
+        twin->setText(QString::fromLatin1(text));
+        const QImage expected = painted(*twin).copy(0, 0, echo->width(), form.height() - at.y());
+        QElapsedTimer clock;
+        clock.start();
+        echo->setText(QString::fromLatin1(text));
+        // A frame is 50 ms; the second text comes within the frame after the first.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return onScreen() == expected; }, 150));
+        EXPECT_LT(clock.elapsed(), 150);
     }
 }
 
