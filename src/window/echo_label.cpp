@@ -56,9 +56,9 @@ const EchoLabel::Word &EchoLabel::word(QStringView text)
 void EchoLabel::paintEvent(QPaintEvent *event)
 {
     const QString content = text();
-    if (!isEnabled() || content.isEmpty() || !isEchoText(content) || frameWidth() != 0 || margin() != 0
-        || indent() > 0 || (alignment() & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask))
-                               != (Qt::AlignLeft | Qt::AlignTop)) {
+    const Qt::Alignment placing = alignment() & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask);
+    if (!isEnabled() || content.isEmpty() || wordWrap() || !isEchoText(content) || frameWidth() != 0
+        || margin() != 0 || indent() > 0 || placing != (Qt::AlignLeft | Qt::AlignTop)) {
         QLabel::paintEvent(event);
         return;
     }
