@@ -109,6 +109,25 @@ QString angleText(double degrees, const QLocale &locale)
     // Round to hundredths first so that exact halves go to the even digit; adding 0.0 turns a
     // negative zero into a plain zero.
     const double hundredths = std::nearbyint(degrees * 100.0) + 0.0;
+    // The window writes an angle at every poll step. Below 1000 there is no group separator,
+    // so with the locale's digits being 0 to 9 the text is the digits, the locale's decimal
+    // point and two more digits, put together here without the general number formatting.
+    if (hundredths >= 0.0 && hundredths < 100000.0 && locale.zeroDigit() == u'0') {
+        const auto value = static_cast<int>(hundredths);
+        char whole[4];
+        qsizetype wholeDigits = 0;
+        for (int rest = value / 100; wholeDigits == 0 || rest > 0; rest /= 10)
+            whole[wholeDigits++] = static_cast<char>('0' + rest % 10);
+        QString text;
+        text.reserve(wholeDigits + 8);
+        while (wholeDigits > 0)
+            text += QLatin1Char(whole[--wholeDigits]);
+        text += locale.decimalPoint();
+        text += QLatin1Char(static_cast<char>('0' + value / 10 % 10));
+        text += QLatin1Char(static_cast<char>('0' + value % 10));
+        text += QStringLiteral(" °");
+        return text;
+    }
     return locale.toString(hundredths / 100.0, 'f', 2) + QStringLiteral(" °");
 }
 
@@ -149,16 +168,21 @@ QString airGapText(double micrometres, const QLocale &locale)
 
 QString hexEchoLine(char command, const QByteArray &reply)
 {
-    QByteArray line;
-    line.reserve(2 + 3 * reply.size() + 2);
-    line += command;
-    line += ' ';
+    // Written straight into the string: the window makes a line at every poll step.
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    QString line(2 + 3 * reply.size() + 2, Qt::Uninitialized);
+    QChar *out = line.data();
+    *out++ = QLatin1Char(command);
+    *out++ = u' ';
     for (const char byte : reply) {
-        line += QByteArray(1, byte).toHex().toUpper();
-        line += ' ';
+        const auto value = static_cast<std::uint8_t>(byte);
+        *out++ = QLatin1Char(Digits[value >> 4]);
+        *out++ = QLatin1Char(Digits[value & 0x0F]);
+        *out++ = u' ';
     }
-    line += "\r\n";
-    return QString::fromLatin1(line);
+    *out++ = u'\r';
+    *out = u'\n';
+    return line;
 }
 
 QByteArray replyHex(const QByteArray &reply)

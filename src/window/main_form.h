@@ -18,6 +18,7 @@
 #include <QIODevice>
 
 #include <memory>
+#include <optional>
 
 class PaintPacer;
 class QTimer;
@@ -184,6 +185,9 @@ private:
     // Keeps the readouts the poll step writes from asking their parents to lay out again.
     void pinPollReadoutSizes();
     QList<QWidget *> m_statusLamps;
+    // The echo lines of the cycle in progress, ahead of the hidden label that collects them;
+    // none while that label's text is up to date.
+    std::optional<QString> m_echoCollected;
 protected:
     // Decodes the reply of poll index 1 to 7 in RxBuffer into the fields and the controls.
     // Virtual so that a benchmark can time it.

@@ -99,14 +99,21 @@ void TMainForm::DecodeResponse(int index)
         showing->show();
     if (!collecting->isHidden())
         collecting->hide();
+    // The collecting label stays hidden until the cycle is complete, so it takes the cycle's
+    // lines in one go then rather than a longer text at every step.
     if (index == 1)
-        collecting->clear();
+        m_echoCollected = QString();
+    else if (!m_echoCollected)
+        m_echoCollected = collecting->text();
     // A label breaks the line at the LF alone.
-    collecting->setText(collecting->text()
-                        + quarn::hexEchoLine(command, RxBuffer)
-                              .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    if (index == 7)
+    QString line = quarn::hexEchoLine(command, RxBuffer);
+    line.replace(line.size() - 2, 2, u'\n');
+    *m_echoCollected += line;
+    if (index == 7) {
+        collecting->setText(*m_echoCollected);
+        m_echoCollected.reset();
         BufDisp = BufDisp == 1 ? 2 : 1;
+    }
 
     RxBufferHex = quarn::replyHex(RxBuffer);
 

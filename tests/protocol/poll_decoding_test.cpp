@@ -181,6 +181,35 @@ TEST(PollDecoding, AngleText)
     }
 }
 
+TEST(PollDecoding, AngleTextMatchesTheLocaleNumberFormatAtEveryHundredth)
+{
+    // The angle is put together by hand where the locale allows it; it must read exactly as
+    // the locale's own formatting, with other digits, decimal points and group sizes too.
+    const QLocale locales[] = {
+        cLocale,
+        english,
+        german,
+        QLocale(QLocale::French, QLocale::France),
+        QLocale(QLocale::German, QLocale::Switzerland),
+        QLocale(QLocale::Hindi, QLocale::India),
+        QLocale(QLocale::Arabic, QLocale::Egypt),
+        QLocale(QLocale::Persian, QLocale::Iran),
+        QLocale(QLocale::Bangla, QLocale::Bangladesh),
+    };
+    for (const QLocale &locale : locales) {
+        SCOPED_TRACE(locale.name().toStdString());
+        int mismatches = 0;
+        for (int hundredths = 0; hundredths <= 36000; ++hundredths) {
+            const double degrees = hundredths / 100.0;
+            if (angleText(degrees, locale) != locale.toString(degrees, 'f', 2) + QStringLiteral(" °")) {
+                if (++mismatches <= 3)
+                    ADD_FAILURE() << degrees << ": " << angleText(degrees, locale).toStdString();
+            }
+        }
+        EXPECT_EQ(mismatches, 0);
+    }
+}
+
 TEST(PollDecoding, PositionPanelTexts)
 {
     const PositionTexts good = positionTexts(decode(hex("FFFE800002"), 2, multiturn21), cLocale);

@@ -126,6 +126,34 @@ TEST_F(PollCycleTest, OldFirmwareIdlesOnTheFourthTick)
         EXPECT_EQ(lines.at(line).at(0), QChar::fromLatin1("13dsta"[line]));
 }
 
+TEST_F(PollCycleTest, TheEchoShowsOnlyWholeCyclesAfterAnInterruptedOne)
+{
+    connect();
+    steps(8);
+    // The cycle is cut after three replies: the lines collected so far must never show.
+    steps(3);
+    auto *readEncoder = form.control<QCheckBox>("cbBeriEnkoder");
+    readEncoder->setChecked(true);
+    readEncoder->setChecked(false);
+    ASSERT_EQ(form.TrenutniUkazIdx, 1);
+    steps(8);
+
+    const auto shownLines = [&] {
+        const QLabel *shown = form.control<QLabel>(form.BufDisp == 1 ? "lblRxBuffer1" : "lblRxBuffer2");
+        EXPECT_FALSE(shown->isHidden());
+        return shown->text().split(u'\n', Qt::SkipEmptyParts);
+    };
+    // The cycle after the cut shows whole, and so does the one after it.
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        SCOPED_TRACE(cycle);
+        const QStringList lines = shownLines();
+        ASSERT_EQ(lines.size(), 7);
+        for (qsizetype line = 0; line < lines.size(); ++line)
+            EXPECT_EQ(lines.at(line).at(0), QChar::fromLatin1("13djsta"[line]));
+        steps(7);
+    }
+}
+
 TEST_F(PollCycleTest, AnIndexOutsideTheCycleCountsAsTheFirst)
 {
     connect();

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: MIT
+#include "echo_label.h"
+
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <cmath>
+
+EchoLabel::EchoLabel(QWidget *parent) : QLabel(parent) {}
+
+bool EchoLabel::isEchoText(const QString &text)
+{
+    qsizetype wordLength = 0;
+    for (const QChar character : text) {
+        const char16_t code = character.unicode();
+        if (code == u' ' || code == u'\n') {
+            wordLength = 0;
+            continue;
+        }
+        // Letters and digits of the Latin alphabet only: no shaping across words to miss.
+        const bool plain = (code >= u'0' && code <= u'9') || (code >= u'A' && code <= u'Z')
+                           || (code >= u'a' && code <= u'z');
+        if (!plain || ++wordLength > 2)
+            return false;
+    }
+    return true;
+}
+
+const EchoLabel::Word &EchoLabel::word(QStringView text)
+{
+    // Words have at most two characters of 16 bits: both make the key.
+    quint32 key = 0;
+    for (const QChar character : text)
+        key = (key << 16) | character.unicode();
+    auto found = m_words.constFind(key);
+    if (found != m_words.constEnd())
+        return *found;
+    // The word and its blank, shaped as the label's own layout shapes them.
+    QTextLayout layout(text.toString() + u' ', font());
+    layout.setCacheEnabled(true);
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setPosition(QPointF(0.0, 0.0));
+    layout.endLayout();
+    Word word;
+    word.glyphs = line.glyphRuns();
+    word.advance = line.horizontalAdvance();
+    return *m_words.insert(key, word);
+}
+
+void EchoLabel::paintEvent(QPaintEvent *event)
+{
+    const QString content = text();
+    const Qt::Alignment placing = alignment() & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask);
+    if (!isEnabled() || content.isEmpty() || wordWrap() || !isEchoText(content) || frameWidth() != 0
+        || margin() != 0 || indent() > 0 || placing != (Qt::AlignLeft | Qt::AlignTop)) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    const QRect area = contentsRect();
+    painter.setClipRect(area, Qt::IntersectClip);
+    // The pen the style gives a label's text.
+    painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
+
+    // Lines stand where the label's layout puts them: each starts on a whole pixel, one font
+    // height and the leading below the last, and no line is drawn once the lines so far fill
+    // the label.
+    const QFontMetricsF metrics(font());
+    const qreal leading = metrics.leading();
+    const qreal lineHeight = metrics.ascent() + metrics.descent();
+    qreal top = -leading;
+    for (const QStringView lineText : QStringView(content).split(u'\n')) {
+        top = std::ceil(top + leading);
+        qreal x = area.left();
+        // Every blank moves on by its own width, also where two stand together.
+        for (const QStringView wordText : lineText.split(u' ')) {
+            const Word &shaped = word(wordText);
+            for (const QGlyphRun &run : shaped.glyphs)
+                painter.drawGlyphRun(QPointF(x, area.top() + top), run);
+            x += shaped.advance;
+        }
+        top += lineHeight;
+        if (top >= area.height())
+            break;
+    }
+}
+
+void EchoLabel::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        m_words.clear();
+    QLabel::changeEvent(event);
+}
