@@ -96,6 +96,9 @@ struct CommonOptions {
                                                    "search goes on past others)."),
                                     QStringLiteral("sn")};
     QCommandLineOption json{{QStringLiteral("j"), QStringLiteral("json")}, QStringLiteral("One JSON object per line.")};
+    QCommandLineOption verbose{{QStringLiteral("v"), QStringLiteral("verbose")},
+                               QStringLiteral("Progress notes on standard error: the ports and rates "
+                                              "tried, what was found, each step.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Show this help.")};
 
@@ -105,6 +108,7 @@ struct CommonOptions {
         parser.addOption(baud);
         parser.addOption(serialNumber);
         parser.addOption(json);
+        parser.addOption(verbose);
         parser.addOption(help);
     }
 };
@@ -260,6 +264,7 @@ public:
                 return usageError(context_, QStringLiteral("--serial needs a serial number"), hint);
             choice.serialNumber = serial->trimmed();
         }
+        context_.verbose = isSet(common_.verbose) || top.isSet(topOptions.verbose);
         OutputFormat format = isSet(common_.json) || top.isSet(topOptions.json) ? OutputFormat::Json
                                                                                        : OutputFormat::Text;
         if (isSet(csv)) {
@@ -423,6 +428,8 @@ QString programHelp()
         "  --serial <sn>      Use the encoder with this serial number. Without it a\n"
         "                     search that finds two encoders names both and stops.\n"
         "  -j, --json         One JSON object per line on standard output.\n"
+        "  -v, --verbose      Progress notes on standard error: each port and rate the\n"
+        "                     search tries, what it found, and the command's steps.\n"
         "  -h, --help         Help of the program, or of a command:\n"
         "                     %1 <command> --help\n"
         "  -V, --version      The program's version.\n\n"

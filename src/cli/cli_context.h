@@ -46,6 +46,8 @@ struct Context {
     QString outputError;
     // Keys every JSON object carries once the encoder is known: its port, part and serial number.
     QJsonObject jsonKeys;
+    // --verbose: progress notes on standard error (the ports and rates tried, each step).
+    bool verbose = false;
 };
 
 // The context of the real program: standard output and error, whether standard error is a

@@ -217,13 +217,18 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
 {
     const bool recording = !options.recordPath.isEmpty();
     // A recording always opens the debug mode first, as the window's does.
+    if (options.unlock || recording)
+        writeNote(context, QStringLiteral("debug: opening the debug mode"));
     if ((options.unlock || recording) && !unlockDebugMode(link, context))
         return ExitFailure;
 
     Recording file;
-    if (recording
-        && !file.start(recordingTarget(options.recordPath, link.identity, options.now()), context))
-        return ExitFailure;
+    if (recording) {
+        const QString target = recordingTarget(options.recordPath, link.identity, options.now());
+        writeNote(context, QStringLiteral("debug: recording to \"%1\"").arg(target));
+        if (!file.start(target, context))
+            return ExitFailure;
+    }
 
     PollState poll;
     const int minor = link.identity.firmwareMinor;

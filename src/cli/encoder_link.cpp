@@ -111,23 +111,31 @@ SearchPass searchOnce(const QList<serial::PortEntry> &ports, const PortChoice &c
             return false;
         const IdentifyAttempt attempt = identifyWithRetry(port);
         identity = attempt.identity;
-        if (!identity && attempt.gotBytes)
+        if (!identity && attempt.gotBytes) {
             corrupt.append(QStringLiteral("%1 gave a corrupt reply at %2 baud")
                                .arg(ports.at(portIndex).path)
                                .arg(serial::baudRateForIndex(rateIndex)));
+            writeNote(context, corrupt.constLast());
+        }
         return identity.has_value();
     };
     hooks.openFailed = [&](int portIndex, const QString &errorText) {
         unopened.append(portOpenFailureText(ports.at(portIndex).path, errorText));
+        writeNote(context, QStringLiteral("cannot open ") + unopened.constLast());
     };
     hooks.shouldStop = [&context] { return context.stopRequested(); };
-    // On a terminal the search shows where it stands: a port that never answers costs 2 s.
+    // The search shows where it stands, a port that never answers costing 2 s: a note per rate
+    // with --verbose, else one line redrawn in place on a terminal.
     bool searchShown = false;
-    if (context.errIsTerminal) {
+    if (context.verbose || context.errIsTerminal) {
         hooks.rateSelected = [&](int portIndex, int rateIndex) {
             const qint32 rate = serial::baudRateForIndex(rateIndex);
             if (choice.baudRate != 0 && rate != choice.baudRate)
                 return;
+            if (context.verbose) {
+                writeNote(context, QStringLiteral("trying %1 at %2 baud").arg(ports.at(portIndex).path).arg(rate));
+                return;
+            }
             *context.err << "\r\033[Ksearching " << ports.at(portIndex).path << " at " << rate << " baud";
             context.err->flush();
             searchShown = true;
@@ -188,6 +196,7 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
             stopped = true;
         if (pass.outcome != serial::PortSearchOutcome::Found)
             break;
+        writeNote(context, QStringLiteral("found ") + encoderText(*pass.link));
         const bool wanted = choice.serialNumber.isEmpty() || encoderSerial(pass.link->identity) == choice.serialNumber;
         if (wanted && !chosen) {
             chosen = std::move(pass.link);
@@ -200,6 +209,11 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
         rest = rest.mid(pass.portIndex + 1);
         if (choice.serialNumber.isEmpty())
             rest.removeIf([](const serial::PortEntry &entry) { return entry.kind == serial::PortKind::BuiltIn; });
+        if (!rest.isEmpty())
+            writeNote(context, QStringLiteral("looking for %1 on the %2 ports left")
+                                   .arg(choice.serialNumber.isEmpty() ? QStringLiteral("a second encoder")
+                                                                      : QStringLiteral("serial ") + choice.serialNumber)
+                                   .arg(rest.size()));
     }
     if (stopped) {
         if (chosen)

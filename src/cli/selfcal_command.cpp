@@ -131,6 +131,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
         return false;
     };
 
+    writeNote(context, QStringLiteral("selfcal: arc %1 degrees").arg(options.arcDegrees));
     if (!pause(context, StepPauseMs))
         return interrupted(context);
     if (!send(quarn::selfCalArcRequest(static_cast<std::uint16_t>(options.arcDegrees)),
@@ -143,6 +144,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     const quarn::EncoderIdentity &identity = link.identity;
     if (quarn::timeoutRequestApplies(identity.firmwareMajor, identity.firmwareMinor)) {
         const int seconds = quarn::selfCalTimeoutValue(options.timeoutSeconds.value_or(10)).seconds;
+        writeNote(context, QStringLiteral("selfcal: timeout %1 s").arg(seconds));
         if (!send(quarn::selfCalTimeoutRequest(static_cast<std::uint8_t>(seconds)),
                   QStringLiteral("Command \"Unlock + t\" failed!")))
             return ExitFailure;
@@ -157,6 +159,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
 
     // The status before the start, kept for the whole run: any change of it means finished.
     QByteArray initialStatus;
+    writeNote(context, QStringLiteral("selfcal: reading the status before the start"));
     if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, initialStatus)) {
         writeMessage(context, statusFailed);
         return ExitFailure;
@@ -166,6 +169,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
 
     if (!pause(context, StepPauseMs))
         return interrupted(context);
+    writeNote(context, QStringLiteral("selfcal: starting; waiting until the status changes"));
     if (!send(quarn::selfCalStartRequest(), QStringLiteral("Command \"Unlock + A\" failed!")))
         return ExitFailure;
 
@@ -208,6 +212,9 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     }
     if (context.stopRequested())
         return interrupted(context);
+    writeNote(context, QStringLiteral("selfcal: %1 after %2 s; reading the final status")
+                           .arg(finished ? QStringLiteral("the status changed") : QStringLiteral("no change"))
+                           .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
 
     QByteArray finalReply;
     if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, finalReply)) {

@@ -155,6 +155,39 @@ TEST(UsageTest, WithoutPortTheSearchWalksThePortsAndRatesInTheWindowsOrder)
     }
 }
 
+TEST(UsageTest, VerboseNotesTheSearchAndEachStepWhileWithoutItStandardErrorStaysQuiet)
+{
+    sim::SimulatedEncoder encoder;
+    CliHarness cli;
+    cli.ports = serial::extraPortEntries(encoder.portPath());
+    const QString named = QStringLiteral("trevisor-cli: encoder QX105---18M----- serial 000042 on %1 at 115200 baud")
+                              .arg(encoder.portPath());
+
+    const CliResult quiet = cli.run({QStringLiteral("zero")});
+    ASSERT_EQ(quiet.exitCode, 0) << quiet.err.toStdString();
+    EXPECT_EQ(quiet.errLines(), QStringList{named});
+
+    for (const QStringList &arguments : {QStringList{QStringLiteral("zero"), QStringLiteral("--verbose")},
+                                         QStringList{QStringLiteral("-v"), QStringLiteral("zero")}}) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const CliResult verbose = cli.run(arguments);
+        ASSERT_EQ(verbose.exitCode, 0) << verbose.err.toStdString();
+        const QStringList lines = verbose.errLines();
+        const auto at = [&lines](const QString &note) { return lines.indexOf(QStringLiteral("trevisor-cli: ") + note); };
+        // In the order they happen; the line naming the encoder stays.
+        const qsizetype trying = at(QStringLiteral("trying %1 at 115200 baud").arg(encoder.portPath()));
+        const qsizetype found = at(QStringLiteral("found ") + named.mid(QStringLiteral("trevisor-cli: ").size()));
+        const qsizetype first = at(QStringLiteral("zero: zero offset 2"));
+        const qsizetype save = at(QStringLiteral("zero: save"));
+        EXPECT_GE(trying, 0) << verbose.err.toStdString();
+        EXPECT_GT(found, trying);
+        EXPECT_GT(first, found);
+        EXPECT_GT(save, first);
+        EXPECT_TRUE(lines.contains(named));
+        EXPECT_TRUE(verbose.out.startsWith(QStringLiteral("Zero set at")));
+    }
+}
+
 TEST(UsageTest, NoEncoderIsOneLineOnStandardErrorAndExitCodeOne)
 {
     sim::EncoderConfig silentConfig;
