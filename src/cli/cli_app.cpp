@@ -99,6 +99,9 @@ struct CommonOptions {
     QCommandLineOption verbose{{QStringLiteral("v"), QStringLiteral("verbose")},
                                QStringLiteral("Progress notes on standard error: the ports and rates "
                                               "tried, what was found, each step.")};
+    QCommandLineOption trace{QStringLiteral("trace"),
+                             QStringLiteral("Every request and reply in hexadecimal on standard error, "
+                                            "with the milliseconds since the start.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Show this help.")};
 
@@ -109,6 +112,7 @@ struct CommonOptions {
         parser.addOption(serialNumber);
         parser.addOption(json);
         parser.addOption(verbose);
+        parser.addOption(trace);
         parser.addOption(help);
     }
 };
@@ -265,6 +269,7 @@ public:
             choice.serialNumber = serial->trimmed();
         }
         context_.verbose = isSet(common_.verbose) || top.isSet(topOptions.verbose);
+        context_.trace = isSet(common_.trace) || top.isSet(topOptions.trace);
         OutputFormat format = isSet(common_.json) || top.isSet(topOptions.json) ? OutputFormat::Json
                                                                                        : OutputFormat::Text;
         if (isSet(csv)) {
@@ -430,6 +435,8 @@ QString programHelp()
         "  -j, --json         One JSON object per line on standard output.\n"
         "  -v, --verbose      Progress notes on standard error: each port and rate the\n"
         "                     search tries, what it found, and the command's steps.\n"
+        "  --trace            Every request and reply in hexadecimal on standard error,\n"
+        "                     with milliseconds since the start, port, rate, direction.\n"
         "  -h, --help         Help of the program, or of a command:\n"
         "                     %1 <command> --help\n"
         "  -V, --version      The program's version.\n\n"
@@ -484,6 +491,7 @@ int runCommandLine(const QStringList &arguments, Context &context)
 
 int runCli(const QStringList &arguments, Context &context)
 {
+    context.started.start();
     return withOutputChecked(context, runCommandLine(arguments, context));
 }
 

@@ -37,8 +37,8 @@ QString bits(int width, std::uint64_t value)
 bool unlockDebugMode(EncoderLink &link, Context &context)
 {
     QByteArray entryReply;
-    const serial::TransactionResult entry = serial::runTransaction(
-        link.port.get(), quarn::debugEntryRequest(), quarn::DebugEntryReplyLength, entryReply);
+    const serial::TransactionResult entry = transact(
+        link, context, quarn::debugEntryRequest(), quarn::DebugEntryReplyLength, entryReply);
     if (entry == serial::TransactionResult::WriteFailed || entry == serial::TransactionResult::NoPort) {
         writeMessage(context, exchangeFailureText(link, quarn::debugEntryRequest(), entry, 0,
                                                   quarn::DebugEntryReplyLength));
@@ -47,8 +47,8 @@ bool unlockDebugMode(EncoderLink &link, Context &context)
     std::this_thread::sleep_for(std::chrono::milliseconds(UnlockSettleMs));
     const QByteArray confirm(1, quarn::cmd::DebugConfirm);
     QByteArray echo;
-    const serial::TransactionResult result = serial::runTransaction(
-        link.port.get(), confirm, quarn::DebugConfirmReplyLength, echo);
+    const serial::TransactionResult result = transact(
+        link, context, confirm, quarn::DebugConfirmReplyLength, echo);
     if (result == serial::TransactionResult::WriteFailed || result == serial::TransactionResult::NoPort) {
         writeMessage(context, exchangeFailureText(link, confirm, result, 0, quarn::DebugConfirmReplyLength));
         return false;
@@ -257,7 +257,7 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
             poll.take(*step);
             const QByteArray request(1, quarn::cmd::DebugRead);
             const serial::TransactionResult result =
-                serial::runTransaction(link.port.get(), request, quarn::DebugRecordLength, reply);
+                transact(link, context, request, quarn::DebugRecordLength, reply);
             if (result == serial::TransactionResult::WriteFailed || result == serial::TransactionResult::NoPort) {
                 reportExchangeFailure(link, context, request, result, 0, quarn::DebugRecordLength);
                 exitCode = ExitFailure;

@@ -29,7 +29,7 @@ std::optional<PollStep> pollAttempt(EncoderLink &link, Context &context, int ind
     PollStep step;
     const QByteArray request(1, quarn::pollCommand(index));
     const int expected = quarn::pollReplyLength(link.identity.multiturn ? 1 : 0, index);
-    const serial::TransactionResult result = serial::runTransaction(link.port.get(), request, expected, step.reply);
+    const serial::TransactionResult result = transact(link, context, request, expected, step.reply);
     step.reading.index = index;
     step.reading.command = quarn::pollCommand(index);
     switch (result) {

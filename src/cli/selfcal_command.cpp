@@ -174,6 +174,8 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
         return ExitFailure;
 
     const int barMaximum = timeoutSeconds * 10;
+    // Redrawn in place on a terminal; trace lines would break it up.
+    const bool barShown = context.errIsTerminal && !context.trace;
     bool finished = false;
     QElapsedTimer clock;
     clock.start();
@@ -183,14 +185,14 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
         // A status that does not come whole tells nothing; the wait goes on. Such a failure is
         // not reported: the final status decides.
         QByteArray status;
-        const serial::TransactionResult result = serial::runTransaction(
-            link.port.get(), statusRequest, quarn::SelfCalStatusReplyLength, status);
+        const serial::TransactionResult result = transact(
+            link, context, statusRequest, quarn::SelfCalStatusReplyLength, status);
         if (result == serial::TransactionResult::Complete)
             finished = quarn::selfCalStatusChanged(initialStatus, status);
         // A port that takes no bytes any more will not bring the final status either.
         if (result == serial::TransactionResult::WriteFailed
             || result == serial::TransactionResult::NoPort) {
-            if (context.errIsTerminal)
+            if (barShown)
                 *context.err << '\n';
             writeMessage(context, exchangeFailureText(link, statusRequest, result, 0,
                                                       quarn::SelfCalStatusReplyLength));
@@ -199,14 +201,14 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
             return ExitFailure;
         }
         const int position = quarn::selfCalProgressPosition(clock.elapsed());
-        if (context.errIsTerminal) {
+        if (barShown) {
             *context.err << '\r' << selfCalProgressBar(position, barMaximum);
             context.err->flush();
         }
         if (finished || quarn::selfCalWaitExpired(position, timeoutSeconds) || context.stopRequested())
             break;
     }
-    if (context.errIsTerminal) {
+    if (barShown) {
         *context.err << '\n';
         context.err->flush();
     }

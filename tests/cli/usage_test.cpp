@@ -6,6 +6,7 @@
 
 #include "simulated_encoder.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -186,6 +187,61 @@ TEST(UsageTest, VerboseNotesTheSearchAndEachStepWhileWithoutItStandardErrorStays
         EXPECT_TRUE(lines.contains(named));
         EXPECT_TRUE(verbose.out.startsWith(QStringLiteral("Zero set at")));
     }
+}
+
+TEST(UsageTest, TraceShowsEveryRequestAndReplyInHexadecimalWithTheTimeAndDirection)
+{
+    sim::SimulatedEncoder encoder;
+    CliHarness cli;
+    const QStringList poll{QStringLiteral("poll"), QStringLiteral("--json"), QStringLiteral("--count"),
+                           QStringLiteral("2"), QStringLiteral("--command"), QStringLiteral("1")};
+    const CliResult traced = cli.run(poll + QStringList{QStringLiteral("--trace")} + portOf(encoder.portPath()));
+    ASSERT_EQ(traced.exitCode, 0) << traced.err.toStdString();
+    ASSERT_EQ(traced.jsonLines().size(), 2);
+
+    const QRegularExpression pattern(QStringLiteral("^trace +(\\d+\\.\\d{3}) ms (\\S+) (\\d+) ([<>])((?: [0-9A-F]{2})*)$"));
+    QStringList directions;
+    QStringList bytes;
+    double lastMs = 0;
+    for (const QString &line : traced.errLines()) {
+        if (!line.startsWith(QLatin1String("trace ")))
+            continue;
+        const QRegularExpressionMatch match = pattern.match(line);
+        ASSERT_TRUE(match.hasMatch()) << line.toStdString();
+        EXPECT_GE(match.captured(1).toDouble(), lastMs) << line.toStdString();
+        lastMs = match.captured(1).toDouble();
+        EXPECT_EQ(match.captured(2), encoder.portPath());
+        EXPECT_EQ(match.captured(3), QStringLiteral("115200"));
+        directions.append(match.captured(4));
+        bytes.append(match.captured(5).trimmed());
+    }
+    // The identification, then the two readings: each request before its reply.
+    const QStringList expectedDirections{QStringLiteral(">"), QStringLiteral("<"), QStringLiteral(">"),
+                                         QStringLiteral("<"), QStringLiteral(">"), QStringLiteral("<")};
+    ASSERT_EQ(directions, expectedDirections) << traced.err.toStdString();
+    EXPECT_EQ(bytes.at(0), QStringLiteral("76"));
+    EXPECT_EQ(bytes.at(1).split(u' ').size(), 42);
+    for (int reading = 0; reading < 2; ++reading) {
+        EXPECT_EQ(bytes.at(2 + 2 * reading), QStringLiteral("31"));
+        const QString reply = traced.jsonLines().at(reading)[u"reply"].toString();
+        EXPECT_EQ(QString(bytes.at(3 + 2 * reading)).remove(u' '), reply.toUpper().remove(u' '));
+    }
+
+    // Without --trace there is none, and the output is the same.
+    const CliResult plain = cli.run(poll + portOf(encoder.portPath()));
+    ASSERT_EQ(plain.exitCode, 0);
+    EXPECT_FALSE(plain.err.contains(QStringLiteral("trace ")));
+    EXPECT_EQ(plain.jsonLines().size(), 2);
+
+    // A reply that never comes is traced as such.
+    sim::EncoderConfig silentConfig;
+    silentConfig.faults.silentFromMs = 0;
+    sim::SimulatedEncoder silent(silentConfig);
+    const CliResult none = cli.run(QStringList{QStringLiteral("identify"), QStringLiteral("--trace")} + portOf(silent.portPath()));
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.err.contains(
+        QStringLiteral(" 115200 < (nothing within the reply window, 42 bytes awaited)\n")))
+        << none.err.toStdString();
 }
 
 TEST(UsageTest, NoEncoderIsOneLineOnStandardErrorAndExitCodeOne)
