@@ -4,6 +4,8 @@
 
 #include "cli_harness.h"
 
+#include "poll_command.h"
+#include "quarn_konstante.h"
 #include "simulated_encoder.h"
 
 #include <QRegularExpression>
@@ -13,8 +15,8 @@
 
 namespace {
 
-const char *const SubCommandNames[] = {"ports",   "identify",     "poll",    "zero", "mt-zero",
-                                       "factory-reset", "reset-status", "selfcal", "debug"};
+const char *const SubCommandNames[] = {"ports",         "identify",     "poll",    "zero",  "mt-zero",
+                                       "factory-reset", "reset-status", "selfcal", "debug", "doctor"};
 
 TEST(UsageTest, HelpOfTheProgramListsEveryCommandAndEachCommandHasItsOwn)
 {
@@ -44,6 +46,61 @@ TEST(UsageTest, HelpOfTheProgramListsEveryCommandAndEachCommandHasItsOwn)
     for (const char *option : {"--command <c>", "--count <n>", "--interval <ms>", "--csv"})
         EXPECT_TRUE(poll.out.contains(QLatin1String(option))) << option;
     EXPECT_FALSE(poll.out.contains(QStringLiteral("--arc")));
+}
+
+TEST(UsageTest, EachCommandsHelpGivesExamplesThatParseAndItsExitCodes)
+{
+    CliHarness cli;
+    for (const char *name : SubCommandNames) {
+        SCOPED_TRACE(name);
+        const QString help = cli.run({QString::fromLatin1(name), QStringLiteral("--help")}).out;
+        const qsizetype examples = help.indexOf(QStringLiteral("\nExamples:\n"));
+        const qsizetype exitCodes = help.indexOf(QStringLiteral("\nExit codes:\n"));
+        ASSERT_GE(examples, 0) << help.toStdString();
+        ASSERT_GT(exitCodes, examples);
+        const QStringList lines =
+            help.mid(examples + 11, exitCodes - examples - 11).split(u'\n', Qt::SkipEmptyParts);
+        EXPECT_GE(lines.size(), 2);
+        for (const QString &line : lines) {
+            SCOPED_TRACE(line.toStdString());
+            // The command without its comment and the shell around it.
+            QStringList words = line.section(u'#', 0, 0).split(u' ', Qt::SkipEmptyParts);
+            for (const QString &shell : {QStringLiteral(">"), QStringLiteral("|"), QStringLiteral("||")}) {
+                if (const qsizetype at = words.indexOf(shell); at >= 0)
+                    words = words.mid(0, at);
+            }
+            ASSERT_GE(words.size(), 2);
+            EXPECT_EQ(words.at(0), QStringLiteral("trevisor-cli"));
+            EXPECT_EQ(words.at(1), QLatin1String(name));
+            // An unknown option or a missing value would fail the parse before the help.
+            const CliResult parsed = cli.run(words.mid(1) + QStringList{QStringLiteral("--help")});
+            EXPECT_EQ(parsed.exitCode, 0) << parsed.err.toStdString();
+        }
+        for (const char *code : {"0", "1", "2", "130"})
+            EXPECT_TRUE(help.mid(exitCodes).contains(QStringLiteral("\n  %1 ").arg(QLatin1String(code)))) << code;
+    }
+    const QString selfcal = cli.run({QStringLiteral("selfcal"), QStringLiteral("--help")}).out;
+    for (const char *code : {"3", "4"})
+        EXPECT_TRUE(selfcal.contains(QStringLiteral("\n  %1    ").arg(QLatin1String(code)))) << code;
+
+    // Every command of the cycle that --command takes is named, each on its own line.
+    const QString poll = cli.run({QStringLiteral("poll"), QStringLiteral("--help")}).out;
+    QStringList named;
+    for (int index = 1; index <= quarn::PollCycleLength; ++index) {
+        const QString command(QLatin1Char(quarn::pollCommand(index)));
+        ASSERT_TRUE(cli::pollIndexOfCommand(command).has_value());
+        const qsizetype at = poll.indexOf(QStringLiteral("\n  %1  ").arg(command));
+        EXPECT_GE(at, 0) << command.toStdString();
+        named.append(poll.mid(at + 6, poll.indexOf(u'\n', at + 1) - at - 6));
+    }
+    const QStringList quantities{QStringLiteral("position: counts, degrees, turns and the error flag"),
+                                 QStringLiteral("position without the echo of the command"),
+                                 QStringLiteral("status word"),
+                                 QStringLiteral("persistent status word"),
+                                 QStringLiteral("speed"),
+                                 QStringLiteral("temperature"),
+                                 QStringLiteral("signal level and air gap")};
+    EXPECT_EQ(named, quantities);
 }
 
 TEST(UsageTest, UsageErrorsGiveExitCodeTwoBeforeAnyPortIsOpened)
