@@ -28,48 +28,123 @@ struct SubCommand {
     const char *name;
     const char *summary;
     const char *details;
+    // Lines of "command  # what it does", shown under "Examples:".
+    const char *examples;
+    // The exit codes 0 and 1 where this command gives them a meaning of its own (nullptr: the
+    // usual), and codes only it gives.
+    const char *success = nullptr;
+    const char *failure = nullptr;
+    const char *ownCodes = "";
 };
 
 const SubCommand SubCommands[] = {
     {"ports", "List the serial ports and whether each can be opened.",
      "Lists the ports that the search walks (those of QUARN_EXTRA_PORTS first, then the system's), "
-     "or only --port, and tries to open each."},
+     "or only --port, and tries to open each.",
+     "trevisor-cli ports                    # every port the search would walk\n"
+     "trevisor-cli ports --json             # one object per port, for scripts\n"
+     "trevisor-cli ports -p /dev/ttyUSB0    # does this one open, and if not why",
+     "the ports were listed (and the one named with --port opens)",
+     "the port named with --port cannot be opened, a write error"},
     {"identify", "Identify the encoder.",
      "Prints header, part and serial number, firmware, resolution, counts per turn, turn type, "
-     "ring diameter and code length."},
+     "ring diameter and code length.",
+     "trevisor-cli identify                      # search every port and rate\n"
+     "trevisor-cli identify -p /dev/ttyUSB0 -b 115200   # skip the search\n"
+     "trevisor-cli identify --json --serial 000042      # that encoder, as JSON"},
     {"poll", "Read the position, one line per reading.",
      "Runs the poll cycle 1, 3, d, j, s, t, a (j only on firmware whose minor version is 9 or "
-     "more), or one of its commands with --command. Each reading gives counts, degrees, turns, "
-     "the error flag and the quantity of its command. Ctrl+C ends the run after the current "
-     "reading (exit status 130)."},
+     "more), or one of its commands with --command:\n"
+     "  1  position: counts, degrees, turns and the error flag\n"
+     "  3  position without the echo of the command\n"
+     "  d  status word\n"
+     "  j  persistent status word\n"
+     "  s  speed\n"
+     "  t  temperature\n"
+     "  a  signal level and air gap\n"
+     "Each reading gives counts, degrees, turns, the error flag and the quantity of its command. "
+     "Ctrl+C ends the run after the current reading.",
+     "trevisor-cli poll --json                   # until Ctrl+C, one object a line\n"
+     "trevisor-cli poll -n 100 --csv > pos.csv   # 100 readings of the whole cycle\n"
+     "trevisor-cli poll --command t --interval 1000 -n 5  # temperature each second",
+     nullptr,
+     "no encoder, a timeout, a device or write error, or --max-errors spoilt\n"
+     "readings in a row (one line on standard error)"},
     {"zero", "Set zero here: the current position becomes zero.",
      "Reads the position first and is refused while it carries the error flag; then sends the "
      "window's sequence: zero offset 2, multiturn 0, a position reading, zero offset at that "
      "position, a position reading, multiturn 0, save, multiturn 0; 100 ms between steps. Stops "
      "before the zero at that position (\"Set zero offset failed!\") when its reading fails or "
-     "carries the error flag."},
-    {"mt-zero", "Set the multiturn counter to 0 (multiturn encoders).", ""},
-    {"factory-reset", "Restore the encoder's factory settings.", "Waits 500 ms after the request."},
+     "carries the error flag. Once it has begun, Ctrl+C waits for the whole 0.8 s sequence.",
+     "trevisor-cli zero                          # the encoder the search finds\n"
+     "trevisor-cli zero -p /dev/ttyUSB0 --json   # the zero and the new position\n"
+     "trevisor-cli zero --serial 000042 -v       # that encoder, each step noted"},
+    {"mt-zero", "Set the multiturn counter to 0 (multiturn encoders).", "",
+     "trevisor-cli mt-zero\n"
+     "trevisor-cli mt-zero -p /dev/ttyUSB0 --json"},
+    {"factory-reset", "Restore the encoder's factory settings.", "Waits 500 ms after the request.",
+     "trevisor-cli factory-reset\n"
+     "trevisor-cli factory-reset --serial 000042 --json"},
     {"reset-status", "Clear the persistent status (needs firmware minor 9 or more).",
-     "Waits 500 ms after the request."},
+     "Waits 500 ms after the request.",
+     "trevisor-cli reset-status\n"
+     "trevisor-cli reset-status -p /dev/ttyUSB0 --json"},
     {"selfcal", "Run the encoder's self-calibration.",
      "Sets the arc and, on firmware 2.9 and later, the timeout, starts the calibration and waits "
      "until its status changes or 1.1 x the timeout has passed (a progress bar on standard error "
-     "when it is a terminal). Prints the report and the seven flags. The exit code is 0 only when "
-     "the calibration succeeded; 3 when its status never changed within the wait, 4 when it "
-     "finished with a failure flag (both after the report)."},
+     "when it is a terminal). Prints the report and the seven flags.",
+     "trevisor-cli selfcal                       # full turn, 10 s timeout\n"
+     "trevisor-cli selfcal --arc 270 --timeout 20\n"
+     "trevisor-cli selfcal --json || echo \"calibration failed: $?\"",
+     "the calibration succeeded",
+     nullptr,
+     "  3    its status never changed within the wait (after the report)\n"
+     "  4    it finished with a failure flag (after the report)\n"},
     {"debug", "Read the encoder's debug record.",
      "Each reading is one poll step and one 129-byte debug record, as the window's \"Read const\": "
      "the decoded fields, the code words and the three harmonic magnitudes. --record writes the "
      "window's recording file (a directory gets the window's file name TEST_<part>_<serial>_"
-     "<time>.csv). Ctrl+C ends the run after the current reading (exit status 130)."},
+     "<time>.csv). Ctrl+C ends the run after the current reading.",
+     "trevisor-cli debug --unlock                # one record\n"
+     "trevisor-cli debug -n 10 --record .        # ten records into a file here\n"
+     "trevisor-cli debug -n 0 --json             # until Ctrl+C, one object a line",
+     nullptr,
+     "no encoder, a timeout, a device, file or write error, or --max-errors\n"
+     "spoilt readings in a row (one line on standard error)"},
     {"doctor", "Tell why no encoder is found here, and how to fix it.",
      "Checks each port that the search walks (or only --port): permissions against your groups, other "
      "programs holding it, ModemManager, brltty, the FTDI latency timer, the driver's low-latency mode, "
      "and whether a Quarn-2 answers at one of the seven rates. One line per finding with its fix; "
-     "--json gives one object per port. Exit code 0 when an encoder answered or nothing blocks, 1 "
-     "when a finding blocks."},
+     "--json gives one object per port.",
+     "trevisor-cli doctor                        # every port the search walks\n"
+     "trevisor-cli doctor -p /dev/ttyUSB0        # only this one\n"
+     "trevisor-cli doctor --json                 # one object per port",
+     "an encoder answered, or nothing blocks",
+     "a finding blocks"},
 };
+
+// The exit codes of a command, under its help.
+QString exitCodesText(const SubCommand &command)
+{
+    QString text = QStringLiteral("Exit codes:\n  0    %1\n")
+                       .arg(QLatin1String(command.success ? command.success : "success"));
+    const QString failure = QLatin1String(command.failure ? command.failure
+                                                          : "no encoder, a timeout, a device, file or write error\n"
+                                                            "(one line on standard error)");
+    text += QStringLiteral("  1    ") + QString(failure).replace(u'\n', QStringLiteral("\n       ")) + u'\n';
+    text += QStringLiteral("  2    a usage error\n");
+    text += QLatin1String(command.ownCodes);
+    text += QStringLiteral("  130  Ctrl+C (SIGINT), after complete output\n");
+    return text;
+}
+
+QString examplesText(const SubCommand &command)
+{
+    QString text = QStringLiteral("Examples:\n");
+    for (const QString &line : QString::fromLatin1(command.examples).split(u'\n'))
+        text += QStringLiteral("  ") + line + u'\n';
+    return text;
+}
 
 const SubCommand *findSubCommand(const QString &name)
 {
@@ -96,6 +171,12 @@ struct CommonOptions {
                                                    "search goes on past others)."),
                                     QStringLiteral("sn")};
     QCommandLineOption json{{QStringLiteral("j"), QStringLiteral("json")}, QStringLiteral("One JSON object per line.")};
+    QCommandLineOption verbose{{QStringLiteral("v"), QStringLiteral("verbose")},
+                               QStringLiteral("Progress notes on standard error: the ports and rates "
+                                              "tried, what was found, each step.")};
+    QCommandLineOption trace{QStringLiteral("trace"),
+                             QStringLiteral("Every request and reply in hexadecimal on standard error, "
+                                            "with the milliseconds since the start.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Show this help.")};
 
@@ -105,6 +186,8 @@ struct CommonOptions {
         parser.addOption(baud);
         parser.addOption(serialNumber);
         parser.addOption(json);
+        parser.addOption(verbose);
+        parser.addOption(trace);
         parser.addOption(help);
     }
 };
@@ -133,6 +216,11 @@ QString wrappedText(const QString &text, qsizetype width)
     QStringList lines;
     for (const QString &paragraph : text.split(u'\n')) {
         QString line;
+        // A short line keeps its spaces: the indented rows of a list.
+        if (paragraph.size() <= width) {
+            lines.append(paragraph);
+            continue;
+        }
         for (const QString &word : paragraph.split(u' ', Qt::SkipEmptyParts)) {
             if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
                 lines.append(line);
@@ -170,7 +258,7 @@ public:
 
         const QCommandLineOption command(QStringLiteral("command"),
                                          QStringLiteral("Send only this command of the cycle: 1, 3, d, "
-                                                        "j, s, t or a."),
+                                                        "j, s, t or a (named above)."),
                                          QStringLiteral("c"));
         const QCommandLineOption count({QStringLiteral("n"), QStringLiteral("count")},
                                        QStringLiteral("Stop after n readings; 0 runs until Ctrl+C "
@@ -225,7 +313,8 @@ public:
         };
         if (isSet(common_.help)) {
             writeText(context_, helpWithUsage(parser, QStringLiteral("%1 %2 [options]")
-                                                          .arg(QLatin1String(ProgramName), name)));
+                                                          .arg(QLatin1String(ProgramName), name))
+                                    + u'\n' + examplesText(command_) + u'\n' + exitCodesText(command_));
             return ExitSuccess;
         }
         if (!parser.positionalArguments().isEmpty())
@@ -260,6 +349,8 @@ public:
                 return usageError(context_, QStringLiteral("--serial needs a serial number"), hint);
             choice.serialNumber = serial->trimmed();
         }
+        context_.verbose = isSet(common_.verbose) || top.isSet(topOptions.verbose);
+        context_.trace = isSet(common_.trace) || top.isSet(topOptions.trace);
         OutputFormat format = isSet(common_.json) || top.isSet(topOptions.json) ? OutputFormat::Json
                                                                                        : OutputFormat::Text;
         if (isSet(csv)) {
@@ -423,6 +514,10 @@ QString programHelp()
         "  --serial <sn>      Use the encoder with this serial number. Without it a\n"
         "                     search that finds two encoders names both and stops.\n"
         "  -j, --json         One JSON object per line on standard output.\n"
+        "  -v, --verbose      Progress notes on standard error: each port and rate the\n"
+        "                     search tries, what it found, and the command's steps.\n"
+        "  --trace            Every request and reply in hexadecimal on standard error,\n"
+        "                     with milliseconds since the start, port, rate, direction.\n"
         "  -h, --help         Help of the program, or of a command:\n"
         "                     %1 <command> --help\n"
         "  -V, --version      The program's version.\n\n"
@@ -477,6 +572,7 @@ int runCommandLine(const QStringList &arguments, Context &context)
 
 int runCli(const QStringList &arguments, Context &context)
 {
+    context.started.start();
     return withOutputChecked(context, runCommandLine(arguments, context));
 }
 

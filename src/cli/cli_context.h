@@ -9,6 +9,7 @@
 #include "qt_serial_port.h"
 #include "serial_port.h"
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
 #include <QTextStream>
@@ -46,6 +47,11 @@ struct Context {
     QString outputError;
     // Keys every JSON object carries once the encoder is known: its port, part and serial number.
     QJsonObject jsonKeys;
+    // --verbose: progress notes on standard error (the ports and rates tried, each step).
+    bool verbose = false;
+    // --trace: every request and reply in hexadecimal on standard error, timed from `started`.
+    bool trace = false;
+    QElapsedTimer started;
 };
 
 // The context of the real program: standard output and error, whether standard error is a

@@ -51,8 +51,11 @@ void report(Context &context, OutputFormat format, const QString &command, const
 int runSingle(EncoderLink &link, Context &context, const QByteArray &request, int settleMs,
               OutputFormat format, const QString &command, const QString &doneText)
 {
+    writeNote(context, QStringLiteral("%1: sending \"%2\"").arg(command, requestName(request)));
     if (!send(link, context, request))
         return ExitFailure;
+    if (settleMs > 0)
+        writeNote(context, QStringLiteral("%1: waiting %2 ms for the encoder to settle").arg(command).arg(settleMs));
     if (settleMs > 0 && !pause(context, settleMs))
         return interrupted(context, command);
     report(context, format, command, doneText);
@@ -64,6 +67,7 @@ int runSingle(EncoderLink &link, Context &context, const QByteArray &request, in
 int runZero(EncoderLink &link, OutputFormat format, Context &context)
 {
     const QString command = QStringLiteral("zero");
+    writeNote(context, QStringLiteral("zero: reading the position first"));
     const std::optional<PollStep> before = pollStep(link, context, 1);
     if (!before)
         return ExitFailure;
@@ -80,6 +84,7 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
     QStringList sent;
     bool saved = false;
     const auto step = [&](const QByteArray &request, const QString &what, const QString &failureText) {
+        writeNote(context, QStringLiteral("zero: ") + what);
         if (send(link, context, request)) {
             sent.append(what);
             saved = saved || request == quarn::saveRequest();
@@ -109,6 +114,7 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
     settle();
     // From the cycle's start, so both steps read the position: "1", then "3". The zero is set
     // only to this reading, and only when it came whole and without the error flag.
+    writeNote(context, QStringLiteral("zero: a position reading"));
     const std::optional<PollStep> position = pollStep(link, context, 1);
     if (position && position->reading.position.error)
         writeMessage(context, QStringLiteral("the position read for the zero carries the error flag"));
@@ -123,6 +129,7 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
     if (!step(quarn::zeroOffsetRequest(zeroAt), QStringLiteral("zero offset %1").arg(zeroAt), zeroFailed))
         return stopped();
     settle();
+    writeNote(context, QStringLiteral("zero: a position reading"));
     const std::optional<PollStep> after = pollStep(link, context, 2);
     if (!after)
         return link.port->isOpen() ? ExitFailure : stopped();

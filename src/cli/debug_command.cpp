@@ -37,8 +37,8 @@ QString bits(int width, std::uint64_t value)
 bool unlockDebugMode(EncoderLink &link, Context &context)
 {
     QByteArray entryReply;
-    const serial::TransactionResult entry = serial::runTransaction(
-        link.port.get(), quarn::debugEntryRequest(), quarn::DebugEntryReplyLength, entryReply);
+    const serial::TransactionResult entry = transact(
+        link, context, quarn::debugEntryRequest(), quarn::DebugEntryReplyLength, entryReply);
     if (entry == serial::TransactionResult::WriteFailed || entry == serial::TransactionResult::NoPort) {
         writeMessage(context, exchangeFailureText(link, quarn::debugEntryRequest(), entry, 0,
                                                   quarn::DebugEntryReplyLength));
@@ -47,8 +47,8 @@ bool unlockDebugMode(EncoderLink &link, Context &context)
     std::this_thread::sleep_for(std::chrono::milliseconds(UnlockSettleMs));
     const QByteArray confirm(1, quarn::cmd::DebugConfirm);
     QByteArray echo;
-    const serial::TransactionResult result = serial::runTransaction(
-        link.port.get(), confirm, quarn::DebugConfirmReplyLength, echo);
+    const serial::TransactionResult result = transact(
+        link, context, confirm, quarn::DebugConfirmReplyLength, echo);
     if (result == serial::TransactionResult::WriteFailed || result == serial::TransactionResult::NoPort) {
         writeMessage(context, exchangeFailureText(link, confirm, result, 0, quarn::DebugConfirmReplyLength));
         return false;
@@ -217,13 +217,18 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
 {
     const bool recording = !options.recordPath.isEmpty();
     // A recording always opens the debug mode first, as the window's does.
+    if (options.unlock || recording)
+        writeNote(context, QStringLiteral("debug: opening the debug mode"));
     if ((options.unlock || recording) && !unlockDebugMode(link, context))
         return ExitFailure;
 
     Recording file;
-    if (recording
-        && !file.start(recordingTarget(options.recordPath, link.identity, options.now()), context))
-        return ExitFailure;
+    if (recording) {
+        const QString target = recordingTarget(options.recordPath, link.identity, options.now());
+        writeNote(context, QStringLiteral("debug: recording to \"%1\"").arg(target));
+        if (!file.start(target, context))
+            return ExitFailure;
+    }
 
     PollState poll;
     const int minor = link.identity.firmwareMinor;
@@ -252,7 +257,7 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
             poll.take(*step);
             const QByteArray request(1, quarn::cmd::DebugRead);
             const serial::TransactionResult result =
-                serial::runTransaction(link.port.get(), request, quarn::DebugRecordLength, reply);
+                transact(link, context, request, quarn::DebugRecordLength, reply);
             if (result == serial::TransactionResult::WriteFailed || result == serial::TransactionResult::NoPort) {
                 reportExchangeFailure(link, context, request, result, 0, quarn::DebugRecordLength);
                 exitCode = ExitFailure;

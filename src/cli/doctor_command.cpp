@@ -97,7 +97,7 @@ void identifyOn(const serial::PortEntry &entry, const doctor::SystemPaths &paths
             report.lowLatency = port.lowLatencyMode();
             report.latencyWhileOpenMs = doctor::readLatencyTimer(paths, report.facts.identity.kernel);
         }
-        report.identity = identifyEncoder(port);
+        report.identity = identifyEncoder(port, entry.path, context);
         return report.identity.has_value();
     };
     hooks.shouldStop = [&context] { return context.stopRequested(); };

@@ -2,6 +2,7 @@
 #include "encoder_link.h"
 
 #include "output.h"
+#include "trace_format.h"
 
 #include "device_access.h"
 #include "open_failure.h"
@@ -18,14 +19,48 @@
 
 namespace cli {
 
+serial::TransactionResult transact(Context &context, const QString &portPath, serial::SerialPort *port,
+                                   const QByteArray &request, int expectedLength, QByteArray &reply)
+{
+    if (!context.trace)
+        return serial::runTransaction(port, request, expectedLength, reply);
+    const qint32 rate = port != nullptr ? port->baudRate() : 0;
+    const auto trace = [&](TraceDirection direction, const QByteArray &bytes, const QString &note) {
+        *context.err << traceLine(context.started.nsecsElapsed() / 1000, portPath, rate, direction, bytes, note)
+                     << '\n';
+        context.err->flush();
+    };
+    // The request is shown before it goes out, so that a hanging exchange shows what it waits on.
+    const bool open = port != nullptr && port->isOpen();
+    trace(TraceDirection::Sent, request,
+          open ? QString() : replyTraceNote(serial::TransactionResult::NoPort, 0, expectedLength));
+    const serial::TransactionResult result = serial::runTransaction(port, request, expectedLength, reply);
+    // A request that awaits no reply shows one only when bytes came anyway.
+    const bool replyShown = result == serial::TransactionResult::WriteFailed
+                            || (result != serial::TransactionResult::NoPort && (expectedLength > 0 || !reply.isEmpty()));
+    if (replyShown) {
+        const bool received = result == serial::TransactionResult::Complete
+                              || result == serial::TransactionResult::Incomplete;
+        trace(TraceDirection::Received, received ? reply : QByteArray(),
+              replyTraceNote(result, received ? reply.size() : 0, expectedLength));
+    }
+    return result;
+}
+
+serial::TransactionResult transact(EncoderLink &link, Context &context, const QByteArray &request,
+                                   int expectedLength, QByteArray &reply)
+{
+    return transact(context, link.entry.path, link.port.get(), request, expectedLength, reply);
+}
+
 namespace {
 
-IdentifyAttempt identifyOnce(serial::SerialPort &port)
+IdentifyAttempt identifyOnce(serial::SerialPort &port, const QString &portPath, Context &context)
 {
     IdentifyAttempt attempt;
     QByteArray reply;
-    const serial::TransactionResult result =
-        serial::runTransaction(&port, QByteArray(1, quarn::cmd::Identify), quarn::IdentifyReplyLength, reply);
+    const serial::TransactionResult result = transact(context, portPath, &port, QByteArray(1, quarn::cmd::Identify),
+                                                      quarn::IdentifyReplyLength, reply);
     attempt.gotBytes = (result == serial::TransactionResult::Complete
                         || result == serial::TransactionResult::Incomplete)
                        && !reply.isEmpty();
@@ -37,17 +72,18 @@ IdentifyAttempt identifyOnce(serial::SerialPort &port)
 
 } // namespace
 
-std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port)
+std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port, const QString &portPath,
+                                                      Context &context)
 {
-    return identifyOnce(port).identity;
+    return identifyOnce(port, portPath, context).identity;
 }
 
-IdentifyAttempt identifyWithRetry(serial::SerialPort &port)
+IdentifyAttempt identifyWithRetry(serial::SerialPort &port, const QString &portPath, Context &context)
 {
-    IdentifyAttempt attempt = identifyOnce(port);
+    IdentifyAttempt attempt = identifyOnce(port, portPath, context);
     // Something answered, but not whole: a disturbed line, or an encoder busy for a moment.
     if (!attempt.identity && attempt.gotBytes && port.isOpen())
-        attempt = identifyOnce(port);
+        attempt = identifyOnce(port, portPath, context);
     return attempt;
 }
 
@@ -109,25 +145,33 @@ SearchPass searchOnce(const QList<serial::PortEntry> &ports, const PortChoice &c
         // A rate that was not asked for is passed over without a request.
         if (choice.baudRate != 0 && serial::baudRateForIndex(rateIndex) != choice.baudRate)
             return false;
-        const IdentifyAttempt attempt = identifyWithRetry(port);
+        const IdentifyAttempt attempt = identifyWithRetry(port, ports.at(portIndex).path, context);
         identity = attempt.identity;
-        if (!identity && attempt.gotBytes)
+        if (!identity && attempt.gotBytes) {
             corrupt.append(QStringLiteral("%1 gave a corrupt reply at %2 baud")
                                .arg(ports.at(portIndex).path)
                                .arg(serial::baudRateForIndex(rateIndex)));
+            writeNote(context, corrupt.constLast());
+        }
         return identity.has_value();
     };
     hooks.openFailed = [&](int portIndex, const QString &errorText) {
         unopened.append(portOpenFailureText(ports.at(portIndex).path, errorText));
+        writeNote(context, QStringLiteral("cannot open ") + unopened.constLast());
     };
     hooks.shouldStop = [&context] { return context.stopRequested(); };
-    // On a terminal the search shows where it stands: a port that never answers costs 2 s.
+    // The search shows where it stands, a port that never answers costing 2 s: a note per rate
+    // with --verbose, else one line redrawn in place on a terminal (not between trace lines).
     bool searchShown = false;
-    if (context.errIsTerminal) {
+    if (context.verbose || (context.errIsTerminal && !context.trace)) {
         hooks.rateSelected = [&](int portIndex, int rateIndex) {
             const qint32 rate = serial::baudRateForIndex(rateIndex);
             if (choice.baudRate != 0 && rate != choice.baudRate)
                 return;
+            if (context.verbose) {
+                writeNote(context, QStringLiteral("trying %1 at %2 baud").arg(ports.at(portIndex).path).arg(rate));
+                return;
+            }
             *context.err << "\r\033[Ksearching " << ports.at(portIndex).path << " at " << rate << " baud";
             context.err->flush();
             searchShown = true;
@@ -188,6 +232,7 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
             stopped = true;
         if (pass.outcome != serial::PortSearchOutcome::Found)
             break;
+        writeNote(context, QStringLiteral("found ") + encoderText(*pass.link));
         const bool wanted = choice.serialNumber.isEmpty() || encoderSerial(pass.link->identity) == choice.serialNumber;
         if (wanted && !chosen) {
             chosen = std::move(pass.link);
@@ -200,6 +245,11 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
         rest = rest.mid(pass.portIndex + 1);
         if (choice.serialNumber.isEmpty())
             rest.removeIf([](const serial::PortEntry &entry) { return entry.kind == serial::PortKind::BuiltIn; });
+        if (!rest.isEmpty())
+            writeNote(context, QStringLiteral("looking for %1 on the %2 ports left")
+                                   .arg(choice.serialNumber.isEmpty() ? QStringLiteral("a second encoder")
+                                                                      : QStringLiteral("serial ") + choice.serialNumber)
+                                   .arg(rest.size()));
     }
     if (stopped) {
         if (chosen)
@@ -287,8 +337,7 @@ QString exchangeFailureText(const EncoderLink &link, const QByteArray &request,
 bool exchange(EncoderLink &link, Context &context, const QByteArray &request, int expectedLength,
               QByteArray &reply)
 {
-    const serial::TransactionResult result =
-        serial::runTransaction(link.port.get(), request, expectedLength, reply);
+    const serial::TransactionResult result = transact(link, context, request, expectedLength, reply);
     if (result == serial::TransactionResult::Complete)
         return true;
     const qsizetype received = result == serial::TransactionResult::Incomplete ? reply.size() : 0;

@@ -58,15 +58,23 @@ QString portOpenFailureReason(const QString &path, const QString &errorText);
 // them all.
 std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &context);
 
+// One exchange on `port` (named `portPath` in the trace), written to standard error request
+// and reply with --trace.
+serial::TransactionResult transact(Context &context, const QString &portPath, serial::SerialPort *port,
+                                   const QByteArray &request, int expectedLength, QByteArray &reply);
+serial::TransactionResult transact(EncoderLink &link, Context &context, const QByteArray &request,
+                                   int expectedLength, QByteArray &reply);
+
 // One identification exchange on an open, configured port.
-std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port);
+std::optional<quarn::EncoderIdentity> identifyEncoder(serial::SerialPort &port, const QString &portPath,
+                                                      Context &context);
 
 struct IdentifyAttempt {
     std::optional<quarn::EncoderIdentity> identity;
     bool gotBytes = false; // something answered, whole or not
 };
 // The exchange, once more when the first brought bytes but no identity.
-IdentifyAttempt identifyWithRetry(serial::SerialPort &port);
+IdentifyAttempt identifyWithRetry(serial::SerialPort &port, const QString &portPath, Context &context);
 
 // How a request is named in messages: "1", or "Unlock + Z" for a protected one.
 QString requestName(const QByteArray &request);

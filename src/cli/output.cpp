@@ -79,6 +79,12 @@ void writeMessage(Context &context, const QString &message)
     context.err->flush();
 }
 
+void writeNote(Context &context, const QString &note)
+{
+    if (context.verbose)
+        writeMessage(context, note);
+}
+
 QString floatText(float value)
 {
     char buffer[32];

@@ -33,6 +33,8 @@ int withOutputChecked(Context &context, int exitCode);
 
 // "trevisor-cli: " + the message, on standard error.
 void writeMessage(Context &context, const QString &message);
+// A progress note: a message written only with --verbose.
+void writeNote(Context &context, const QString &note);
 
 // A single-precision value as the shortest decimal that gives it back (45.8f is 45.8, not
 // 45.799999237...), for text and as a double for JSON.

@@ -29,7 +29,7 @@ std::optional<PollStep> pollAttempt(EncoderLink &link, Context &context, int ind
     PollStep step;
     const QByteArray request(1, quarn::pollCommand(index));
     const int expected = quarn::pollReplyLength(link.identity.multiturn ? 1 : 0, index);
-    const serial::TransactionResult result = serial::runTransaction(link.port.get(), request, expected, step.reply);
+    const serial::TransactionResult result = transact(link, context, request, expected, step.reply);
     step.reading.index = index;
     step.reading.command = quarn::pollCommand(index);
     switch (result) {
@@ -121,6 +121,14 @@ int runPoll(EncoderLink &link, const PollOptions &options, Context &context)
         return ExitFailure;
     }
 
+    writeNote(context, QStringLiteral("poll: %1, %2, %3")
+                           .arg(options.commandIndex ? QStringLiteral("command %1 only")
+                                                           .arg(QLatin1Char(quarn::pollCommand(*options.commandIndex)))
+                                                     : QStringLiteral("the whole cycle"),
+                                options.count == 0 ? QStringLiteral("until Ctrl+C")
+                                                   : QStringLiteral("%1 readings").arg(options.count),
+                                options.intervalMs == 0 ? QStringLiteral("back to back")
+                                                        : QStringLiteral("one every %1 ms").arg(options.intervalMs)));
     if (options.format == OutputFormat::Csv)
         writeLine(context, pollCsvHeader());
 

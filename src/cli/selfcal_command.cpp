@@ -132,6 +132,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
         return false;
     };
 
+    writeNote(context, QStringLiteral("selfcal: arc %1 degrees").arg(options.arcDegrees));
     if (!pause(context, StepPauseMs))
         return interrupted(context);
     if (!send(quarn::selfCalArcRequest(static_cast<std::uint16_t>(options.arcDegrees)),
@@ -144,6 +145,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     const quarn::EncoderIdentity &identity = link.identity;
     if (quarn::timeoutRequestApplies(identity.firmwareMajor, identity.firmwareMinor)) {
         const int seconds = quarn::selfCalTimeoutValue(options.timeoutSeconds.value_or(10)).seconds;
+        writeNote(context, QStringLiteral("selfcal: timeout %1 s").arg(seconds));
         if (!send(quarn::selfCalTimeoutRequest(static_cast<std::uint8_t>(seconds)),
                   QStringLiteral("Command \"Unlock + t\" failed!")))
             return ExitFailure;
@@ -158,6 +160,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
 
     // The status before the start, kept for the whole run: any change of it means finished.
     QByteArray initialStatus;
+    writeNote(context, QStringLiteral("selfcal: reading the status before the start"));
     if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, initialStatus)) {
         writeMessage(context, statusFailed);
         return ExitFailure;
@@ -167,10 +170,13 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
 
     if (!pause(context, StepPauseMs))
         return interrupted(context);
+    writeNote(context, QStringLiteral("selfcal: starting; waiting until the status changes"));
     if (!send(quarn::selfCalStartRequest(), QStringLiteral("Command \"Unlock + A\" failed!")))
         return ExitFailure;
 
     const int barMaximum = timeoutSeconds * 10;
+    // Redrawn in place on a terminal; trace lines would break it up.
+    const bool barShown = context.errIsTerminal && !context.trace;
     bool finished = false;
     QElapsedTimer clock;
     clock.start();
@@ -180,14 +186,14 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
         // A status that does not come whole tells nothing; the wait goes on. Such a failure is
         // not reported: the final status decides.
         QByteArray status;
-        const serial::TransactionResult result = serial::runTransaction(
-            link.port.get(), statusRequest, quarn::SelfCalStatusReplyLength, status);
+        const serial::TransactionResult result = transact(
+            link, context, statusRequest, quarn::SelfCalStatusReplyLength, status);
         if (result == serial::TransactionResult::Complete)
             finished = quarn::selfCalStatusChanged(initialStatus, status);
         // A port that takes no bytes any more will not bring the final status either.
         if (result == serial::TransactionResult::WriteFailed
             || result == serial::TransactionResult::NoPort) {
-            if (context.errIsTerminal)
+            if (barShown)
                 *context.err << '\n';
             writeMessage(context, exchangeFailureText(link, statusRequest, result, 0,
                                                       quarn::SelfCalStatusReplyLength));
@@ -196,19 +202,22 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
             return ExitFailure;
         }
         const int position = quarn::selfCalProgressPosition(clock.elapsed());
-        if (context.errIsTerminal) {
+        if (barShown) {
             *context.err << '\r' << selfCalProgressBar(position, barMaximum);
             context.err->flush();
         }
         if (finished || quarn::selfCalWaitExpired(position, timeoutSeconds) || context.stopRequested())
             break;
     }
-    if (context.errIsTerminal) {
+    if (barShown) {
         *context.err << '\n';
         context.err->flush();
     }
     if (context.stopRequested())
         return interrupted(context);
+    writeNote(context, QStringLiteral("selfcal: %1 after %2 s; reading the final status")
+                           .arg(finished ? QStringLiteral("the status changed") : QStringLiteral("no change"))
+                           .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
 
     QByteArray finalReply;
     if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, finalReply)) {

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The companion's own small texts: request names in messages, the progress bar, the cycle's
-// next step, the CSV row of a reading with the error flag.
+// next step, the CSV row of a reading with the error flag, the lines of --trace.
 
 #include "encoder_link.h"
 #include "poll_command.h"
 #include "reading_format.h"
 #include "selfcal_command.h"
+#include "trace_format.h"
 
 #include "quarn_konstante.h"
 
@@ -32,6 +33,42 @@ TEST(FormattingTest, RequestsAreNamedAsTheWindowsMessagesNameThem)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(cli::requestName(c.request), QLatin1String(c.name));
     }
+}
+
+TEST(FormattingTest, TraceLinesGiveTimePortRateDirectionAndTheBytesInHexadecimal)
+{
+    using cli::TraceDirection;
+    struct Case {
+        qint64 elapsedUs;
+        TraceDirection direction;
+        QByteArray bytes;
+        QString note;
+        const char *line;
+    };
+    const Case cases[] = {
+        {12345, TraceDirection::Sent, "1", {}, "trace     12.345 ms /dev/ttyUSB0 115200 > 31"},
+        // Leading zeros of the microseconds stay; every byte keeps two digits.
+        {7, TraceDirection::Received, QByteArray("\x31\x00\xff\x0a", 4), {},
+         "trace      0.007 ms /dev/ttyUSB0 115200 < 31 00 FF 0A"},
+        {3723004001, TraceDirection::Received, "1\x02", QStringLiteral("2 of 5 bytes within the reply window"),
+         "trace 3723004.001 ms /dev/ttyUSB0 115200 < 31 02 (2 of 5 bytes within the reply window)"},
+        {300000, TraceDirection::Received, {}, QStringLiteral("nothing"), "trace    300.000 ms /dev/ttyUSB0 115200 < (nothing)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(cli::traceLine(c.elapsedUs, QStringLiteral("/dev/ttyUSB0"), 115200, c.direction, c.bytes, c.note),
+                  QLatin1String(c.line));
+    }
+
+    using serial::TransactionResult;
+    EXPECT_EQ(cli::replyTraceNote(TransactionResult::Complete, 12, 12), QString());
+    EXPECT_EQ(cli::replyTraceNote(TransactionResult::Incomplete, 0, 12),
+              QStringLiteral("nothing within the reply window, 12 bytes awaited"));
+    EXPECT_EQ(cli::replyTraceNote(TransactionResult::Incomplete, 3, 12),
+              QStringLiteral("3 of 12 bytes within the reply window"));
+    EXPECT_EQ(cli::replyTraceNote(TransactionResult::WriteFailed, 0, 12),
+              QStringLiteral("the request could not be written; no reply awaited"));
+    EXPECT_EQ(cli::replyTraceNote(TransactionResult::NoPort, 0, 12), QStringLiteral("not sent: the port is closed"));
 }
 
 TEST(FormattingTest, ProgressBarFillsWithThePositionAndStopsFull)

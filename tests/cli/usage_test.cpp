@@ -4,16 +4,19 @@
 
 #include "cli_harness.h"
 
+#include "poll_command.h"
+#include "quarn_konstante.h"
 #include "simulated_encoder.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const char *const SubCommandNames[] = {"ports",   "identify",     "poll",    "zero", "mt-zero",
-                                       "factory-reset", "reset-status", "selfcal", "debug"};
+const char *const SubCommandNames[] = {"ports",         "identify",     "poll",    "zero",  "mt-zero",
+                                       "factory-reset", "reset-status", "selfcal", "debug", "doctor"};
 
 TEST(UsageTest, HelpOfTheProgramListsEveryCommandAndEachCommandHasItsOwn)
 {
@@ -43,6 +46,61 @@ TEST(UsageTest, HelpOfTheProgramListsEveryCommandAndEachCommandHasItsOwn)
     for (const char *option : {"--command <c>", "--count <n>", "--interval <ms>", "--csv"})
         EXPECT_TRUE(poll.out.contains(QLatin1String(option))) << option;
     EXPECT_FALSE(poll.out.contains(QStringLiteral("--arc")));
+}
+
+TEST(UsageTest, EachCommandsHelpGivesExamplesThatParseAndItsExitCodes)
+{
+    CliHarness cli;
+    for (const char *name : SubCommandNames) {
+        SCOPED_TRACE(name);
+        const QString help = cli.run({QString::fromLatin1(name), QStringLiteral("--help")}).out;
+        const qsizetype examples = help.indexOf(QStringLiteral("\nExamples:\n"));
+        const qsizetype exitCodes = help.indexOf(QStringLiteral("\nExit codes:\n"));
+        ASSERT_GE(examples, 0) << help.toStdString();
+        ASSERT_GT(exitCodes, examples);
+        const QStringList lines =
+            help.mid(examples + 11, exitCodes - examples - 11).split(u'\n', Qt::SkipEmptyParts);
+        EXPECT_GE(lines.size(), 2);
+        for (const QString &line : lines) {
+            SCOPED_TRACE(line.toStdString());
+            // The command without its comment and the shell around it.
+            QStringList words = line.section(u'#', 0, 0).split(u' ', Qt::SkipEmptyParts);
+            for (const QString &shell : {QStringLiteral(">"), QStringLiteral("|"), QStringLiteral("||")}) {
+                if (const qsizetype at = words.indexOf(shell); at >= 0)
+                    words = words.mid(0, at);
+            }
+            ASSERT_GE(words.size(), 2);
+            EXPECT_EQ(words.at(0), QStringLiteral("trevisor-cli"));
+            EXPECT_EQ(words.at(1), QLatin1String(name));
+            // An unknown option or a missing value would fail the parse before the help.
+            const CliResult parsed = cli.run(words.mid(1) + QStringList{QStringLiteral("--help")});
+            EXPECT_EQ(parsed.exitCode, 0) << parsed.err.toStdString();
+        }
+        for (const char *code : {"0", "1", "2", "130"})
+            EXPECT_TRUE(help.mid(exitCodes).contains(QStringLiteral("\n  %1 ").arg(QLatin1String(code)))) << code;
+    }
+    const QString selfcal = cli.run({QStringLiteral("selfcal"), QStringLiteral("--help")}).out;
+    for (const char *code : {"3", "4"})
+        EXPECT_TRUE(selfcal.contains(QStringLiteral("\n  %1    ").arg(QLatin1String(code)))) << code;
+
+    // Every command of the cycle that --command takes is named, each on its own line.
+    const QString poll = cli.run({QStringLiteral("poll"), QStringLiteral("--help")}).out;
+    QStringList named;
+    for (int index = 1; index <= quarn::PollCycleLength; ++index) {
+        const QString command(QLatin1Char(quarn::pollCommand(index)));
+        ASSERT_TRUE(cli::pollIndexOfCommand(command).has_value());
+        const qsizetype at = poll.indexOf(QStringLiteral("\n  %1  ").arg(command));
+        EXPECT_GE(at, 0) << command.toStdString();
+        named.append(poll.mid(at + 6, poll.indexOf(u'\n', at + 1) - at - 6));
+    }
+    const QStringList quantities{QStringLiteral("position: counts, degrees, turns and the error flag"),
+                                 QStringLiteral("position without the echo of the command"),
+                                 QStringLiteral("status word"),
+                                 QStringLiteral("persistent status word"),
+                                 QStringLiteral("speed"),
+                                 QStringLiteral("temperature"),
+                                 QStringLiteral("signal level and air gap")};
+    EXPECT_EQ(named, quantities);
 }
 
 TEST(UsageTest, UsageErrorsGiveExitCodeTwoBeforeAnyPortIsOpened)
@@ -153,6 +211,94 @@ TEST(UsageTest, WithoutPortTheSearchWalksThePortsAndRatesInTheWindowsOrder)
         }
         EXPECT_EQ(seen, rates);
     }
+}
+
+TEST(UsageTest, VerboseNotesTheSearchAndEachStepWhileWithoutItStandardErrorStaysQuiet)
+{
+    sim::SimulatedEncoder encoder;
+    CliHarness cli;
+    cli.ports = serial::extraPortEntries(encoder.portPath());
+    const QString named = QStringLiteral("trevisor-cli: encoder QX105---18M----- serial 000042 on %1 at 115200 baud")
+                              .arg(encoder.portPath());
+
+    const CliResult quiet = cli.run({QStringLiteral("zero")});
+    ASSERT_EQ(quiet.exitCode, 0) << quiet.err.toStdString();
+    EXPECT_EQ(quiet.errLines(), QStringList{named});
+
+    for (const QStringList &arguments : {QStringList{QStringLiteral("zero"), QStringLiteral("--verbose")},
+                                         QStringList{QStringLiteral("-v"), QStringLiteral("zero")}}) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const CliResult verbose = cli.run(arguments);
+        ASSERT_EQ(verbose.exitCode, 0) << verbose.err.toStdString();
+        const QStringList lines = verbose.errLines();
+        const auto at = [&lines](const QString &note) { return lines.indexOf(QStringLiteral("trevisor-cli: ") + note); };
+        // In the order they happen; the line naming the encoder stays.
+        const qsizetype trying = at(QStringLiteral("trying %1 at 115200 baud").arg(encoder.portPath()));
+        const qsizetype found = at(QStringLiteral("found ") + named.mid(QStringLiteral("trevisor-cli: ").size()));
+        const qsizetype first = at(QStringLiteral("zero: zero offset 2"));
+        const qsizetype save = at(QStringLiteral("zero: save"));
+        EXPECT_GE(trying, 0) << verbose.err.toStdString();
+        EXPECT_GT(found, trying);
+        EXPECT_GT(first, found);
+        EXPECT_GT(save, first);
+        EXPECT_TRUE(lines.contains(named));
+        EXPECT_TRUE(verbose.out.startsWith(QStringLiteral("Zero set at")));
+    }
+}
+
+TEST(UsageTest, TraceShowsEveryRequestAndReplyInHexadecimalWithTheTimeAndDirection)
+{
+    sim::SimulatedEncoder encoder;
+    CliHarness cli;
+    const QStringList poll{QStringLiteral("poll"), QStringLiteral("--json"), QStringLiteral("--count"),
+                           QStringLiteral("2"), QStringLiteral("--command"), QStringLiteral("1")};
+    const CliResult traced = cli.run(poll + QStringList{QStringLiteral("--trace")} + portOf(encoder.portPath()));
+    ASSERT_EQ(traced.exitCode, 0) << traced.err.toStdString();
+    ASSERT_EQ(traced.jsonLines().size(), 2);
+
+    const QRegularExpression pattern(QStringLiteral("^trace +(\\d+\\.\\d{3}) ms (\\S+) (\\d+) ([<>])((?: [0-9A-F]{2})*)$"));
+    QStringList directions;
+    QStringList bytes;
+    double lastMs = 0;
+    for (const QString &line : traced.errLines()) {
+        if (!line.startsWith(QLatin1String("trace ")))
+            continue;
+        const QRegularExpressionMatch match = pattern.match(line);
+        ASSERT_TRUE(match.hasMatch()) << line.toStdString();
+        EXPECT_GE(match.captured(1).toDouble(), lastMs) << line.toStdString();
+        lastMs = match.captured(1).toDouble();
+        EXPECT_EQ(match.captured(2), encoder.portPath());
+        EXPECT_EQ(match.captured(3), QStringLiteral("115200"));
+        directions.append(match.captured(4));
+        bytes.append(match.captured(5).trimmed());
+    }
+    // The identification, then the two readings: each request before its reply.
+    const QStringList expectedDirections{QStringLiteral(">"), QStringLiteral("<"), QStringLiteral(">"),
+                                         QStringLiteral("<"), QStringLiteral(">"), QStringLiteral("<")};
+    ASSERT_EQ(directions, expectedDirections) << traced.err.toStdString();
+    EXPECT_EQ(bytes.at(0), QStringLiteral("76"));
+    EXPECT_EQ(bytes.at(1).split(u' ').size(), 42);
+    for (int reading = 0; reading < 2; ++reading) {
+        EXPECT_EQ(bytes.at(2 + 2 * reading), QStringLiteral("31"));
+        const QString reply = traced.jsonLines().at(reading)[u"reply"].toString();
+        EXPECT_EQ(QString(bytes.at(3 + 2 * reading)).remove(u' '), reply.toUpper().remove(u' '));
+    }
+
+    // Without --trace there is none, and the output is the same.
+    const CliResult plain = cli.run(poll + portOf(encoder.portPath()));
+    ASSERT_EQ(plain.exitCode, 0);
+    EXPECT_FALSE(plain.err.contains(QStringLiteral("trace ")));
+    EXPECT_EQ(plain.jsonLines().size(), 2);
+
+    // A reply that never comes is traced as such.
+    sim::EncoderConfig silentConfig;
+    silentConfig.faults.silentFromMs = 0;
+    sim::SimulatedEncoder silent(silentConfig);
+    const CliResult none = cli.run(QStringList{QStringLiteral("identify"), QStringLiteral("--trace")} + portOf(silent.portPath()));
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.err.contains(
+        QStringLiteral(" 115200 < (nothing within the reply window, 42 bytes awaited)\n")))
+        << none.err.toStdString();
 }
 
 TEST(UsageTest, NoEncoderIsOneLineOnStandardErrorAndExitCodeOne)

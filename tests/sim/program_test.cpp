@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 
@@ -66,6 +67,34 @@ TEST(Quarn2SimProgram, BadOptionValueExitsWithCode2AndOneLine)
     const QByteArray error = program.readAllStandardError();
     EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
     EXPECT_TRUE(error.contains("--part"));
+}
+
+TEST(Quarn2SimProgram, TheReadmeGivesTheShaftSpeedThatTheHelpGivesAsDefault)
+{
+    QProcess program;
+    program.start(QStringLiteral(QUARN2_SIM_PATH), {QStringLiteral("--help")});
+    ASSERT_TRUE(program.waitForFinished(5000));
+    ASSERT_EQ(program.exitCode(), 0);
+    // The help wraps its lines; whitespace is made single spaces before matching.
+    const QString help = QString::fromLocal8Bit(program.readAllStandardOutput()).simplified();
+    const QRegularExpressionMatch option =
+        QRegularExpression(QStringLiteral("--speed \\S+ Shaft speed[^(]*\\(default (-?\\d+)\\)")).match(help);
+    ASSERT_TRUE(option.hasMatch()) << help.toStdString();
+    const int speed = option.captured(1).toInt();
+
+    QFile readme(QStringLiteral(TREVISOR_README_PATH));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll()).simplified();
+    const qsizetype section = text.indexOf(QStringLiteral("## The simulator"));
+    ASSERT_GE(section, 0);
+    const QString simulator = text.mid(section, text.indexOf(QStringLiteral("## "), section + 3) - section);
+    const QString standing = QStringLiteral("Its shaft stands still unless `--speed` says otherwise");
+    if (speed == 0) {
+        EXPECT_TRUE(simulator.contains(standing)) << simulator.toStdString();
+    } else {
+        EXPECT_FALSE(simulator.contains(standing));
+        EXPECT_TRUE(simulator.contains(QStringLiteral("%1 counts per second").arg(speed))) << simulator.toStdString();
+    }
 }
 
 } // namespace
