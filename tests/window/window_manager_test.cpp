@@ -5,10 +5,13 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSize>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -98,13 +101,30 @@ public:
             return true;
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(name, {QStringLiteral("--sm-disable")});
-        return m_process.waitForStarted(5000);
+        QStringList arguments{QStringLiteral("--sm-disable")};
+        // Openbox runs its startup command once it manages the screen; a window mapped before
+        // that was seen never to be exposed.
+        const QString readyFile = m_readyDirectory.filePath(QStringLiteral("ready"));
+        const bool announcesReady = name == QLatin1String("openbox");
+        if (announcesReady)
+            arguments << QStringLiteral("--startup") << QStringLiteral("touch '%1'").arg(readyFile);
+        m_process.start(name, arguments);
+        if (!m_process.waitForStarted(5000))
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (announcesReady && !QFileInfo::exists(readyFile)) {
+            if (clock.elapsed() > 30000 || m_process.state() == QProcess::NotRunning)
+                return false;
+            QThread::msleep(20);
+        }
+        return true;
     }
     QString output() { return QString::fromLocal8Bit(m_process.readAll()); }
 
 private:
     QProcess m_process;
+    QTemporaryDir m_readyDirectory;
 };
 
 struct WindowManagerCase {
