@@ -57,6 +57,9 @@ else()
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
            ", libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6charts6")
 endif()
+# The window's fixed boxes are sized for narrow faces: without DejaVu Sans Condensed the wide
+# DejaVu Sans takes its place and longer texts wrap out of their boxes.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-extra")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "udev")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
