@@ -10,6 +10,7 @@
 
 #include "port_lister.h"
 
+#include <QDir>
 #include <QSet>
 
 namespace {
@@ -65,14 +66,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray extraPorts = input.rest();
     const bool validSystemText = portName.isValidUtf16() && description.isValidUtf16();
 
-    // Every non-empty path of the list, in its order, named after its last component.
+    // Every non-empty path of the list, in its order, made absolute from the working directory,
+    // named after its last component.
     const QString pathList = QString::fromLocal8Bit(extraPorts);
     const QList<PortEntry> entries = extraPortEntries(pathList);
     const QStringList paths = pathList.split(u':', Qt::SkipEmptyParts);
     FUZZ_CHECK(entries.size() == paths.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const PortEntry &entry = entries[i];
-        FUZZ_CHECK(entry.path == paths[i]);
+        FUZZ_CHECK(entry.path == absolutePortPath(paths[i]) && QDir::isAbsolutePath(entry.path));
         FUZZ_CHECK(!entry.path.isEmpty() && !entry.path.contains(u':'));
         FUZZ_CHECK(entry.identifier == entry.path);
         FUZZ_CHECK(entry.path.section(u'/', -1).startsWith(entry.deviceName));

@@ -98,7 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(status.radialShiftUm == static_cast<std::int16_t>((at(finalReply, 6) << 8) | at(finalReply, 7)));
     }
 
-    const SelfCalOutcome outcome = selfCalOutcome(finalReply, finished, diameter, locale);
+    // The wait's limit in seconds, as the spin edit allows it (1 to 40).
+    const int timeoutSeconds = 1 + static_cast<int>(elapsedBits % 40);
+    const SelfCalOutcome outcome = selfCalOutcome(finalReply, finished, timeoutSeconds, diameter, locale);
     const SelfCalLamps &lamps = outcome.lamps;
     const bool successful = finished && !status.anyFlagSet();
     FUZZ_CHECK(lamps.finished == (finished ? SelfCalLamps::DarkGreen : SelfCalLamps::Off));
@@ -114,8 +116,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(accuracy.after >= 0.015f && accuracy.after <= accuracy.before);
     FUZZ_CHECK(!status.noCorrection || accuracy.after == accuracy.before);
 
-    // Six lines, the last without a line end, numbers as decoded.
-    const QStringList lines = outcome.report.split(QStringLiteral("\r\n"));
+    // Six lines, the last without a line end, numbers as decoded; a run that did not finish says
+    // so in a line above them.
+    QStringList lines = outcome.report.split(QStringLiteral("\r\n"));
+    if (!finished) {
+        FUZZ_CHECK(!lines.isEmpty() && lines.first() == selfCalNotFinishedLine(timeoutSeconds, locale));
+        lines.removeFirst();
+    }
     FUZZ_CHECK(lines.size() == 6);
     FUZZ_CHECK(lines[0] == QStringLiteral("Counter: ") + QString::number(status.counter));
     FUZZ_CHECK(lines[1] == QStringLiteral("Ring eccentricity: ") + QString::number(status.eccentricityUm) + QStringLiteral(" µm"));
