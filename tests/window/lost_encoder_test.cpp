@@ -96,16 +96,6 @@ QByteArray protectedCommands(const serial::FakePortRecord &record)
     return commands;
 }
 
-template <typename Condition>
-bool waitFor(Condition condition, int limitMs)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition() && waited.elapsed() < limitMs)
-        orodja::WaitMs(5);
-    return condition();
-}
-
 // The window with the port the test hands over, or else a real one.
 class SequenceForm : public TestForm {
 public:

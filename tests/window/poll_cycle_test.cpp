@@ -41,16 +41,6 @@ protected:
     }
 };
 
-template <typename Condition>
-bool waitFor(Condition condition, int limitMs)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition() && waited.elapsed() < limitMs)
-        orodja::WaitMs(5);
-    return condition();
-}
-
 QByteArray requests(const std::vector<sim::LogEntry> &log)
 {
     QByteArray bytes;
