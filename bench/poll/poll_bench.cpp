@@ -5,10 +5,17 @@
 //     the timer's rate, processor time per second of wall time, and the time from the reply's
 //     last byte reaching the window to DecodeResponse returning.
 // The waits block in the driver, so processor time should stay a small fraction of the wall time.
+// With --bare, step 2 runs the same exchanges on the same link from a plain loop instead of the
+// window: what the link, the waits and the machine's wake-ups cost before the window adds
+// anything.
 
 #include "main_form.h"
 
 #include "bench_support.h"
+
+#include "poll_decoding.h"
+#include "quarn_konstante.h"
+#include "transaction.h"
 
 #include "qt_serial_port.h"
 #include "serial_port.h"
@@ -23,6 +30,8 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -35,9 +44,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // When the last bytes of a reply were taken from the driver and the request's last byte left.
+// Also the window thread's processor time at the start of the exchange (the purge that opens it).
 struct PortTimes {
     Clock::time_point lastRead;
     Clock::time_point lastWrite;
+    double exchangeStartCpu = 0.0;
 };
 
 // A real port that notes when bytes came in and went out.
@@ -49,7 +60,11 @@ public:
     bool isOpen() const override { return port_.isOpen(); }
     bool configure(qint32 baudRate) override { return port_.configure(baudRate); }
     qint32 baudRate() const override { return port_.baudRate(); }
-    void purge() override { port_.purge(); }
+    void purge() override
+    {
+        times_.exchangeStartCpu = bench::threadCpuSeconds();
+        port_.purge();
+    }
     bool writeByte(char byte) override
     {
         const bool ok = port_.writeByte(byte);
@@ -83,6 +98,9 @@ public:
     std::vector<int> replyLengths;
     std::vector<double> decodeUs;
     long decodes = 0;
+    // Window-thread processor time spent in exchanges with the port and in DecodeResponse.
+    double exchangeCpu = 0.0;
+    double decodeCpu = 0.0;
 
     QList<serial::PortEntry> listPorts() const override { return ports; }
 
@@ -98,12 +116,15 @@ protected:
     void DecodeResponse(int index) override
     {
         const auto length = static_cast<int>(RxBuffer.size());
+        const double startCpu = bench::threadCpuSeconds();
         const Clock::time_point start = Clock::now();
         TMainForm::DecodeResponse(index);
         const Clock::time_point done = Clock::now();
         ++decodes;
         if (!timing)
             return;
+        exchangeCpu += startCpu - times.exchangeStartCpu;
+        decodeCpu += bench::threadCpuSeconds() - startCpu;
         readToDecodedUs.push_back(
             std::chrono::duration<double, std::micro>(done - times.lastRead).count());
         requestToDecodedUs.push_back(
@@ -133,6 +154,52 @@ protected:
         return false;
     }
 };
+
+// The poll cycle's exchanges from a loop that sleeps to each tick on the monotonic clock, with
+// no event loop, decoding or painting; printed in the form of the window's figures.
+int runBareLoop(const QString &portPath, int seconds, int interval)
+{
+    serial::QtSerialPort port;
+    if (!port.open(portPath) || !port.configure(115200)) {
+        std::fputs("poll_bench: cannot open the simulated encoder's port\n", stderr);
+        return 1;
+    }
+    const int steps = seconds * 1000 / interval;
+    QByteArray reply;
+    long complete = 0;
+    const double threadStart = bench::threadCpuSeconds();
+    const bench::ThreadUsage usageStart = bench::threadUsage();
+    QElapsedTimer wall;
+    wall.start();
+    timespec tick{};
+    clock_gettime(CLOCK_MONOTONIC, &tick);
+    for (int step = 0, index = 1; step < steps; ++step, index = quarn::nextPollIndex(index)) {
+        tick.tv_nsec += interval * 1000000L;
+        if (tick.tv_nsec >= 1000000000L) {
+            tick.tv_nsec -= 1000000000L;
+            ++tick.tv_sec;
+        }
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &tick, nullptr);
+        const QByteArray request(1, quarn::pollCommand(index));
+        if (serial::runTransaction(&port, request, quarn::pollReplyLength(1, index), reply)
+            == serial::TransactionResult::Complete)
+            ++complete;
+    }
+    const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+    const double threadSeconds = bench::threadCpuSeconds() - threadStart;
+    const auto wakeUps = static_cast<double>(bench::threadUsage().wakeUps - usageStart.wakeUps);
+    const double timerRate = 1000.0 / interval;
+    std::printf("Bare exchange loop at 115200 baud, interval %d ms, %.2f s (no window)\n", interval,
+                wallSeconds);
+    std::printf("  poll steps %ld: %.1f per second, %.1f %% of the timer's %.1f per second\n", complete,
+                static_cast<double>(complete) / wallSeconds,
+                100.0 * static_cast<double>(complete) / wallSeconds / timerRate, timerRate);
+    std::printf("  window thread CPU %.4f s: %.2f %% of one core\n", threadSeconds,
+                100.0 * threadSeconds / wallSeconds);
+    std::printf("  window thread woken %.1f times per second, %.2f per poll step\n", wakeUps / wallSeconds,
+                complete > 0 ? wakeUps / static_cast<double>(complete) : 0.0);
+    return 0;
+}
 
 void runEventLoopFor(int ms)
 {
@@ -167,6 +234,9 @@ int main(int argc, char **argv)
     parser.addOption(intervalOption);
     parser.addOption(speedOption);
     parser.addOption(hiddenOption);
+    const QCommandLineOption bareOption(QStringLiteral("bare"),
+                                        QStringLiteral("Poll from a plain loop without the window, for comparison."));
+    parser.addOption(bareOption);
     const QCommandLineOption paintsOption(QStringLiteral("paints"),
                                           QStringLiteral("Also list the paint events per widget while polling."));
     parser.addOption(paintsOption);
@@ -187,6 +257,9 @@ int main(int argc, char **argv)
     config.baudRate = 115200;
     config.speedCountsPerSecond = parser.value(speedOption).toInt();
     sim::SimulatedEncoder encoder(config);
+
+    if (parser.isSet(bareOption))
+        return runBareLoop(encoder.portPath(), seconds, interval);
 
     BenchForm form;
     form.InitTimer->stop();
@@ -249,6 +322,12 @@ int main(int argc, char **argv)
                 form.decodes, stepsPerSecond, 100.0 * stepsPerSecond / timerRate, timerRate);
     std::printf("  window thread CPU %.4f s: %.2f %% of one core\n", threadSeconds,
                 100.0 * threadSeconds / wallSeconds);
+    // The exchange begins at the purge and ends when the reply is complete; the rest is the
+    // event loop, its timers and painting.
+    std::printf("    exchange with the port %.2f %%, DecodeResponse %.2f %%, the rest (event loop, "
+                "timers, painting) %.2f %%\n",
+                100.0 * form.exchangeCpu / wallSeconds, 100.0 * form.decodeCpu / wallSeconds,
+                100.0 * (threadSeconds - form.exchangeCpu - form.decodeCpu) / wallSeconds);
     std::printf("    of which user %.2f %%, system %.2f %% (getrusage, in ticks of the kernel)\n",
                 100.0 * (usageEnd.user - usageStart.user) / wallSeconds,
                 100.0 * (usageEnd.system - usageStart.system) / wallSeconds);

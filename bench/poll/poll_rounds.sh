@@ -1,7 +1,8 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
-# Runs poll_bench builds in alternating rounds, the window shown and hidden, and prints each
-# round's window-thread processor time, poll rate and wake-ups, then the mean of each build.
+# Runs poll_bench builds in alternating rounds, the window shown and hidden and the bare exchange
+# loop without a window, and prints each round's window-thread processor time, poll rate and
+# wake-ups, then the mean of each build.
 # On a shared machine only figures from runs taken side by side compare.
 #
 #   bench/poll/poll_rounds.sh [--rounds 5] [--seconds 8] NAME=POLL_BENCH [NAME=POLL_BENCH ...]
@@ -24,11 +25,12 @@ done
 
 declare -A sum
 for round in $(seq 1 "$rounds"); do
-    for mode in shown hidden; do
+    for mode in shown hidden bare; do
         for build in "${builds[@]}"; do
             name=${build%%=*}
             flags=()
             [ "$mode" = hidden ] && flags=(--hidden)
+            [ "$mode" = bare ] && flags=(--bare)
             out=$(QT_QPA_PLATFORM=offscreen "${build#*=}" --seconds "$seconds" "${flags[@]}" 2>/dev/null)
             cpu=$(sed -n 's/.*window thread CPU .*: \([0-9.]*\) % of one core.*/\1/p' <<<"$out")
             rate=$(sed -n 's/.*per second, \([0-9.]*\) % of the timer.*/\1/p' <<<"$out")
@@ -39,7 +41,7 @@ for round in $(seq 1 "$rounds"); do
         done
     done
 done
-for mode in shown hidden; do
+for mode in shown hidden bare; do
     for build in "${builds[@]}"; do
         name=${build%%=*}
         awk -v s="${sum[$mode/$name]}" -v n="$rounds" -v m="$mode" -v b="$name" \
