@@ -29,8 +29,25 @@ void AngleDial::setAngle(float degrees)
 {
     if (degrees == m_angle)
         return;
+    const quarn::DialGeometry before = quarn::dialGeometry(width(), m_angle);
     m_angle = degrees;
-    update();
+    const quarn::DialGeometry after = quarn::dialGeometry(width(), m_angle);
+    // A pointer drawn between the same pixels looks the same: the reading's last digits change
+    // at nearly every poll step while the pointer stands still.
+    if (before.pointerFrom == after.pointerFrom && before.pointerTo == after.pointerTo)
+        return;
+    // Only where the pointer was and where it is now changes; the face is the same.
+    update(pointerArea(before).united(pointerArea(after)));
+}
+
+QRect AngleDial::pointerArea(const quarn::DialGeometry &dial)
+{
+    // The pen is 2 pixels wide with square caps: a pixel beyond the ends and the sides, and
+    // one more for the rounding of a wide line's edges.
+    constexpr int reach = 2;
+    return QRect(toPoint(dial.pointerFrom), toPoint(dial.pointerTo))
+        .normalized()
+        .adjusted(-reach, -reach, reach, reach);
 }
 
 void AngleDial::paintEvent(QPaintEvent *)

@@ -5,7 +5,12 @@
 // and a blue pointer, on the window's background colour.
 
 #include <QPixmap>
+#include <QRect>
 #include <QWidget>
+
+namespace quarn {
+struct DialGeometry;
+}
 
 class AngleDial : public QWidget {
     Q_OBJECT
@@ -13,7 +18,7 @@ public:
     explicit AngleDial(QWidget *parent = nullptr);
 
     float angle() const { return m_angle; }
-    // Degrees, 0 up to below 360; schedules a repaint.
+    // Degrees, 0 up to below 360; schedules a repaint of what the pointer's move changes.
     void setAngle(float degrees);
 
 protected:
@@ -26,6 +31,8 @@ private:
     void PaintBoxKotPaint();
     // The background, circle and labels, which change only with the size, font or palette.
     void drawFace(QPainter &painter) const;
+    // The pixels the pointer of `dial` may touch.
+    static QRect pointerArea(const quarn::DialGeometry &dial);
 
     float m_angle = 0.0F;
     // The face drawn once and copied at every repaint: the dial repaints at every poll step,

@@ -8,7 +8,12 @@
 
 #include <cmath>
 
-EchoLabel::EchoLabel(QWidget *parent) : QLabel(parent) {}
+EchoLabel::EchoLabel(QWidget *parent) : QLabel(parent)
+{
+    // The label paints its own background, so the window beneath is not painted again each
+    // time the echo changes or the two echo labels change places, several times a second.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 bool EchoLabel::isEchoText(const QString &text)
 {
@@ -55,6 +60,11 @@ const EchoLabel::Word &EchoLabel::word(QStringView text)
 
 void EchoLabel::paintEvent(QPaintEvent *event)
 {
+    {
+        // The window's own background colour, which the label inherits and would show through.
+        QPainter background(this);
+        background.fillRect(event->rect(), palette().brush(QPalette::Window));
+    }
     const QString content = text();
     const Qt::Alignment placing = alignment() & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask);
     if (!isEnabled() || content.isEmpty() || wordWrap() || !isEchoText(content) || frameWidth() != 0

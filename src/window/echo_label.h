@@ -6,7 +6,8 @@
 // by blanks. A plain label lays out and shapes its whole text again at every repaint; this one
 // shapes each word once, keeps the glyphs, and draws a line by placing the words one after
 // the other where the label would have drawn them. Any other text, or a disabled label, is
-// drawn by the label itself.
+// drawn by the label itself. The label is opaque: it fills itself with the window's background
+// colour first.
 
 #include <QGlyphRun>
 #include <QHash>

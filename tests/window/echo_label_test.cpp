@@ -109,6 +109,19 @@ TEST(EchoLabel, ANewCycleIsOnScreenWithinAFrame)
         EXPECT_TRUE(QTest::qWaitFor([&] { return onScreen() == expected; }, 150));
         EXPECT_LT(clock.elapsed(), 150);
     }
+
+    // Once a cycle the two echo labels change places: the screen shows the one now on show,
+    // with nothing of the other left beneath or around it.
+    auto *other = form.findChild<EchoLabel *>(QStringLiteral("lblRxBuffer2"));
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(other->geometry(), echo->geometry());
+    const QString nextCycle = QStringLiteral("1 31 00 01 02 \n3 00 01 02 \n");
+    other->setText(nextCycle);
+    twin->setText(nextCycle);
+    const QImage expected = painted(*twin).copy(0, 0, echo->width(), form.height() - at.y());
+    echo->hide();
+    other->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return onScreen() == expected; }, 150));
 }
 
 } // namespace
