@@ -28,7 +28,9 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <time.h>
 
@@ -234,6 +236,10 @@ int main(int argc, char **argv)
     parser.addOption(intervalOption);
     parser.addOption(speedOption);
     parser.addOption(hiddenOption);
+    const QCommandLineOption minimisedOption(
+        QStringLiteral("minimised"),
+        QStringLiteral("Show the window, then minimise it (needs a window system that hides it)."));
+    parser.addOption(minimisedOption);
     const QCommandLineOption bareOption(QStringLiteral("bare"),
                                         QStringLiteral("Poll from a plain loop without the window, for comparison."));
     parser.addOption(bareOption);
@@ -266,6 +272,21 @@ int main(int argc, char **argv)
     // Shown, so that the readouts, lamps and dial are really painted.
     if (!parser.isSet(hiddenOption))
         form.show();
+    if (parser.isSet(minimisedOption)) {
+        if (!QTest::qWaitForWindowExposed(&form))
+            std::fputs("poll_bench: the window was not exposed before minimising\n", stderr);
+        form.showMinimized();
+        QElapsedTimer waited;
+        waited.start();
+        while (form.windowHandle()->isExposed() && waited.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (form.windowHandle()->isExposed()) {
+            std::fputs("poll_bench: the minimised window is still exposed (offscreen, or no window "
+                       "manager)\n",
+                       stderr);
+            return 2;
+        }
+    }
     form.ports = serial::extraPortEntries(silent.portPath() + u':' + encoder.portPath());
     auto *readEncoder = form.findChild<QCheckBox *>(QStringLiteral("cbBeriEnkoder"));
 

@@ -66,6 +66,11 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
 
     // Polling changes the readouts up to a hundred times a second.
     m_paintPacer = new PaintPacer(this, FrameIntervalMs);
+    // The poll replies reach the readouts once a frame, and not while the window cannot be seen.
+    m_paintPacer->setBeforeFrame([this] {
+        if (readoutsOnScreen())
+            showPendingReadouts();
+    });
     pinPollReadoutSizes();
 
     // Key preview: the window sees every key before the focused control.

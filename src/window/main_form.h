@@ -13,6 +13,7 @@
 
 #include "port_lister.h"
 #include "debug_record.h"
+#include "poll_reading.h"
 
 #include <QDateTime>
 #include <QIODevice>
@@ -188,10 +189,32 @@ private:
     // The echo lines of the cycle in progress, ahead of the hidden label that collects them;
     // none while that label's text is up to date.
     std::optional<QString> m_echoCollected;
+    // Adds the reply's line to the echo of the cycle in progress.
+    void collectEchoLine(int index);
+    // What the replies since the readouts were last brought up to date hold for them: the
+    // latest reading of each kind. The readouts, lamps, dial and echo take them once a painted
+    // frame (or at once while the window is not shown at all): a reading replaced before the
+    // next frame would never be seen.
+    struct PendingReadouts {
+        std::optional<quarn::PollReading> latest; // every reply carries the position
+        std::optional<quarn::PollReading> speed;
+        std::optional<quarn::PollReading> temperature;
+        std::optional<quarn::PollReading> signalLevel;
+        std::optional<quarn::PollReading> status;
+        std::optional<quarn::PollReading> persistentStatus;
+        // The echo label on show with the latest reply.
+        bool echoShowsFirstLabel = false;
+    };
+    PendingReadouts m_pendingReadouts;
+    // Brings the readouts, lamps, dial and echo up to date with the pending readings.
+    void showPendingReadouts();
 protected:
-    // Decodes the reply of poll index 1 to 7 in RxBuffer into the fields and the controls.
-    // Virtual so that a benchmark can time it.
+    // Decodes the reply of poll index 1 to 7 in RxBuffer into the fields, and the controls
+    // take it at the next painted frame. Virtual so that a benchmark can time it.
     virtual void DecodeResponse(int index);
+    // Whether the window can be seen: shown and not minimised or otherwise hidden by the
+    // window system. Held-back readings are shown only then.
+    virtual bool readoutsOnScreen() const;
 private Q_SLOTS:
     void on_cbBeriEnkoder_toggled(bool) { cbBeriEnkoderClick(); }
 private:

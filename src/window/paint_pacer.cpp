@@ -6,6 +6,8 @@
 #include <QEvent>
 #include <QWidget>
 
+#include <algorithm>
+
 PaintPacer::PaintPacer(QWidget *window, int frameIntervalMs)
     : QObject(window), m_window(window), m_frameIntervalMs(frameIntervalMs)
 {
@@ -41,6 +43,8 @@ bool PaintPacer::eventFilter(QObject *watched, QEvent *event)
         m_frameHeld = false;
         m_lateFrame.stop();
         noteFramePainted();
+        // What the controls take now is marked before this request paints the marked areas.
+        prepareFrame();
         return false;
     }
     if (!m_frameHeld) {
@@ -60,6 +64,30 @@ void PaintPacer::repaintNow(QWidget *widget)
     m_painting = false;
 }
 
+void PaintPacer::setBeforeFrame(std::function<void()> prepare)
+{
+    m_beforeFrame = std::move(prepare);
+}
+
+void PaintPacer::requestFrame()
+{
+    if (m_frameHeld)
+        return;
+    m_frameHeld = true;
+    const qint64 untilDue = std::max<qint64>(0, m_nextFrameMs - m_clock.elapsed());
+    m_lateFrame.start(static_cast<int>(untilDue + m_frameIntervalMs / 2));
+}
+
+void PaintPacer::prepareFrame()
+{
+    if (!m_beforeFrame)
+        return;
+    const bool painting = m_painting;
+    m_painting = true;
+    m_beforeFrame();
+    m_painting = painting;
+}
+
 void PaintPacer::paintHeldFrameIfDue()
 {
     if (m_frameHeld && frameDue())
@@ -73,8 +101,11 @@ void PaintPacer::paintHeldFrame()
     m_frameHeld = false;
     m_lateFrame.stop();
     noteFramePainted();
+    prepareFrame();
     // Painted here rather than posted: a posted request would wake the event loop once more.
+    // Controls changed just now may have posted one: it is taken here too, for this frame.
     m_painting = true;
+    QCoreApplication::sendPostedEvents(m_window, QEvent::UpdateRequest);
     QEvent request(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(m_window, &request);
     m_painting = false;

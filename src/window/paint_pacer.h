@@ -18,6 +18,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 class QWidget;
 
 class PaintPacer : public QObject {
@@ -31,6 +33,13 @@ public:
     // busy for a while, as the port search is between two of its steps.
     void repaintNow(QWidget *widget);
 
+    // Runs just before every paced frame is painted, so that controls whose new values were held
+    // back take them in time for that frame.
+    void setBeforeFrame(std::function<void()> prepare);
+    // Asks for a frame at the time the next one is due, also when nothing has been marked for
+    // painting yet (values held back for the frame are).
+    void requestFrame();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -39,6 +48,7 @@ private:
     void noteFramePainted();
     void paintHeldFrameIfDue();
     void paintHeldFrame();
+    void prepareFrame();
 
     QWidget *m_window;
     int m_frameIntervalMs;
@@ -49,4 +59,5 @@ private:
     QTimer m_lateFrame;
     bool m_frameHeld = false;
     bool m_painting = false;
+    std::function<void()> m_beforeFrame;
 };

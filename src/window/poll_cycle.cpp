@@ -5,6 +5,7 @@
 
 #include "angle_dial.h"
 #include "colours.h"
+#include "paint_pacer.h"
 #include "ui_main_form.h"
 
 #include "identification.h"
@@ -15,6 +16,9 @@
 
 #include <QLocale>
 #include <QTimer>
+#include <QWindow>
+
+#include <utility>
 
 namespace {
 
@@ -80,43 +84,6 @@ bool TMainForm::BeriPozicijo()
 
 void TMainForm::DecodeResponse(int index)
 {
-    const char command = quarn::pollCommand(index);
-    const QLocale locale;
-
-    // The communication lamp shows that replies come. Painted frames are paced, and at a poll
-    // interval below the frame interval two changes within one frame would cancel out on screen,
-    // so the lamp changes once its last colour has been painted: once per frame with a reply.
-    // A lamp that is not on screen has no frames to wait for and follows every reply.
-    if (ui->pnlComm->colourShown() || !ui->pnlComm->isVisible())
-        setLampColour(ui->pnlComm, quarn::toggledCommLampColour(lampColour(ui->pnlComm)));
-
-    // One echo label is on show with the last complete cycle while the other collects this one.
-    // The labels change places once a cycle; showing a shown widget is not free, so only a
-    // change of place touches them.
-    QLabel *showing = BufDisp == 1 ? ui->lblRxBuffer1 : ui->lblRxBuffer2;
-    QLabel *collecting = BufDisp == 1 ? ui->lblRxBuffer2 : ui->lblRxBuffer1;
-    if (showing->isHidden())
-        showing->show();
-    if (!collecting->isHidden())
-        collecting->hide();
-    // The collecting label stays hidden until the cycle is complete, so it takes the cycle's
-    // lines in one go then rather than a longer text at every step.
-    if (index == 1)
-        m_echoCollected = QString();
-    else if (!m_echoCollected)
-        m_echoCollected = collecting->text();
-    // A label breaks the line at the LF alone.
-    QString line = quarn::hexEchoLine(command, RxBuffer);
-    line.replace(line.size() - 2, 2, u'\n');
-    *m_echoCollected += line;
-    if (index == 7) {
-        collecting->setText(*m_echoCollected);
-        m_echoCollected.reset();
-        BufDisp = BufDisp == 1 ? 2 : 1;
-    }
-
-    RxBufferHex = quarn::replyHex(RxBuffer);
-
     // The turn type, resolution and air-gap coefficients of the identified encoder.
     quarn::EncoderIdentity identity;
     identity.multiturn = Multiturn == 1;
@@ -131,34 +98,111 @@ void TMainForm::DecodeResponse(int index)
     ST_value = word.singleTurn;
     MT_value = word.multiTurn;
     kot = word.kot;
+    if (reading.temperature)
+        Temperatura = *reading.temperature;
+    if (reading.signalLevel)
+        SignalLevel = quarn::storedSignalLevel(*reading.signalLevel);
+    RxBufferHex = quarn::replyHex(RxBuffer);
+    collectEchoLine(index);
+    RxBuffer.clear();
+
+    PendingReadouts &pending = m_pendingReadouts;
+    pending.latest = reading;
+    if (reading.speed)
+        pending.speed = reading;
+    if (reading.temperature)
+        pending.temperature = reading;
+    if (reading.signalLevel)
+        pending.signalLevel = reading;
+    if (reading.status)
+        pending.status = reading;
+    if (reading.persistentStatus)
+        pending.persistentStatus = reading;
+
+    // A window that is not shown at all paints no frames to wait for.
+    if (isVisible())
+        m_paintPacer->requestFrame();
+    else
+        showPendingReadouts();
+}
+
+bool TMainForm::readoutsOnScreen() const
+{
+    const QWindow *window = windowHandle();
+    return isVisible() && window != nullptr && window->isExposed();
+}
+
+void TMainForm::collectEchoLine(int index)
+{
+    // One echo label is on show with the last complete cycle while the other collects this one;
+    // they change places once a cycle, with the reply after the cycle's last.
+    m_pendingReadouts.echoShowsFirstLabel = BufDisp == 1;
+    QLabel *collecting = BufDisp == 1 ? ui->lblRxBuffer2 : ui->lblRxBuffer1;
+    // The collecting label stays hidden until the cycle is complete, so it takes the cycle's
+    // lines in one go then rather than a longer text at every step.
+    if (index == 1)
+        m_echoCollected = QString();
+    else if (!m_echoCollected)
+        m_echoCollected = collecting->text();
+    // A label breaks the line at the LF alone.
+    QString line = quarn::hexEchoLine(quarn::pollCommand(index), RxBuffer);
+    line.replace(line.size() - 2, 2, u'\n');
+    *m_echoCollected += line;
+    if (index == 7) {
+        collecting->setText(*m_echoCollected);
+        m_echoCollected.reset();
+        BufDisp = BufDisp == 1 ? 2 : 1;
+    }
+}
+
+void TMainForm::showPendingReadouts()
+{
+    PendingReadouts pending = std::exchange(m_pendingReadouts, PendingReadouts{});
+    if (!pending.latest)
+        return;
+    const QLocale locale;
+
+    // The communication lamp shows that replies come. Painted frames are paced, and at a poll
+    // interval below the frame interval two changes within one frame would cancel out on screen,
+    // so the lamp changes once its last colour has been painted: once per frame with a reply.
+    // A lamp that is not on screen has no frames to wait for and follows every reply.
+    if (ui->pnlComm->colourShown() || !ui->pnlComm->isVisible())
+        setLampColour(ui->pnlComm, quarn::toggledCommLampColour(lampColour(ui->pnlComm)));
+
+    // Showing a shown widget is not free: only a change of place touches the echo labels.
+    QLabel *showing = pending.echoShowsFirstLabel ? ui->lblRxBuffer1 : ui->lblRxBuffer2;
+    QLabel *collecting = pending.echoShowsFirstLabel ? ui->lblRxBuffer2 : ui->lblRxBuffer1;
+    if (showing->isHidden())
+        showing->show();
+    if (!collecting->isHidden())
+        collecting->hide();
+
+    const quarn::PositionWord &word = pending.latest->position;
     const quarn::PositionTexts texts = quarn::positionTexts(word, locale);
     ui->pnlAbsPosDeg->setText(texts.degrees);
     ui->pnlAbsPosCnt->setText(texts.counts);
     ui->pnlAbsPosMT->setText(texts.multiturn);
 
     // "Persistent status" chooses which of the two status words reaches the lamps.
-    const std::optional<quint16> &lampWord =
-        ui->cbPersistentStatus->isChecked() ? reading.persistentStatus : reading.status;
-    if (lampWord)
-        ShowStatusBits(*lampWord);
-    if (reading.speed)
-        ui->lblSpeed->setText(quarn::speedText(*reading.speed, Encoder_Error, locale));
-    if (reading.temperature) {
-        Temperatura = *reading.temperature;
-        ui->lblTempAsic_C->setText(quarn::temperatureText(Temperatura));
+    if (ui->cbPersistentStatus->isChecked()) {
+        if (pending.persistentStatus)
+            ShowStatusBits(*pending.persistentStatus->persistentStatus);
+    } else if (pending.status) {
+        ShowStatusBits(*pending.status->status);
     }
-    if (reading.signalLevel) {
-        ui->lblSignalLevel->setText(quarn::signalLevelText(*reading.signalLevel));
-        SignalLevel = quarn::storedSignalLevel(*reading.signalLevel);
-        ui->lblQuarnairGap->setText(quarn::airGapText(*reading.airGapMicrometres, locale));
+    if (pending.speed)
+        ui->lblSpeed->setText(quarn::speedText(*pending.speed->speed, pending.speed->position.error, locale));
+    if (pending.temperature)
+        ui->lblTempAsic_C->setText(quarn::temperatureText(*pending.temperature->temperature));
+    if (pending.signalLevel) {
+        ui->lblSignalLevel->setText(quarn::signalLevelText(*pending.signalLevel->signalLevel));
+        ui->lblQuarnairGap->setText(quarn::airGapText(*pending.signalLevel->airGapMicrometres, locale));
     }
-
-    RxBuffer.clear();
 
     // While the encoder reports an error the dial keeps its last good pointer.
-    if (!Encoder_Error)
-        ui->PaintBoxKot->setAngle(kot);
-    setColourIfChanged(ui->pnlAbsPosDeg, quarn::anglePanelColour(Encoder_Error));
+    if (!word.error)
+        ui->PaintBoxKot->setAngle(word.kot);
+    setColourIfChanged(ui->pnlAbsPosDeg, quarn::anglePanelColour(word.error));
 }
 
 void TMainForm::ShowStatusBits(quint16 word)

@@ -41,6 +41,8 @@ int TMainForm::ComTransaction(int port, const QByteArray &request, qint32 expect
 
 void TMainForm::CloseComPort()
 {
+    // The lamps and the echo keep what the last replies showed; the readouts are reset below.
+    showPendingReadouts();
     ui->cbBeriEnkoder->setChecked(false);
 
     const QString dashes = QStringLiteral("- - - - -");

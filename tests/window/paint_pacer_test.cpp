@@ -117,4 +117,42 @@ TEST(PaintPacer, ChangesThatKeepComingArePaintedOncePerFrame)
     EXPECT_GE(painted, 5);
 }
 
+TEST(PaintPacer, AFrameAskedForComesWhenDueAndWhatItsPreparationChangesIsPaintedInIt)
+{
+    constexpr int FrameMs = 200;
+    PacedWindow paced(FrameMs);
+    auto *pacer = paced.window.findChild<PaintPacer *>();
+    ASSERT_NE(pacer, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&paced.window));
+    int prepared = 0;
+    int paintsWhenPrepared = -1;
+    pacer->setBeforeFrame([&] {
+        ++prepared;
+        paintsWhenPrepared = paced.child->paints;
+        paced.child->update();
+    });
+    QTest::qWait(FrameMs + 50);
+    QCoreApplication::processEvents();
+    prepared = 0;
+
+    // Nothing is marked for painting; the frame comes all the same, at once after a quiet frame.
+    const int before = paced.child->paints;
+    pacer->requestFrame();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return prepared > 0; }, FrameMs));
+    // The change made in the preparation was painted in that frame, not one later.
+    EXPECT_EQ(paintsWhenPrepared, before);
+    EXPECT_EQ(paced.child->paints, before + 1);
+
+    // Asked for within the frame: it waits for the frame, and one request makes one frame.
+    QElapsedTimer clock;
+    clock.start();
+    pacer->requestFrame();
+    pacer->requestFrame();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return prepared > 1; }, 2 * FrameMs));
+    EXPECT_GE(clock.elapsed(), FrameMs / 2);
+    QTest::qWait(FrameMs + 50);
+    EXPECT_EQ(prepared, 2);
+    EXPECT_EQ(paced.child->paints, before + 2);
+}
+
 } // namespace

@@ -10,6 +10,7 @@
 
 #include "port_lister.h"
 #include "status_bits.h"
+#include "poll_decoding.h"
 #include "simulated_encoder.h"
 
 #include <QApplication>
@@ -338,9 +339,10 @@ TEST_F(PollCycleTest, NewReadoutTextsAskForNoLayout)
     LayoutRequestCounter counter;
     qApp->installEventFilter(&counter);
     const QString before = text("pnlAbsPosDeg");
+    // The shown window's readouts take the new readings at its painted frames.
     for (int step = 0; step < 6; ++step) {
         steps(1);
-        QCoreApplication::processEvents();
+        QTest::qWait(60);
     }
     qApp->removeEventFilter(&counter);
     // The shaft turned, so the readouts did take new texts.
@@ -389,6 +391,82 @@ TEST_F(PollCycleTest, TheCommunicationLampAlternatesFromPaintedFrameToPaintedFra
             ++repeated;
     }
     EXPECT_EQ(repeated, 0) << "of " << paints.colours.size() << " painted frames";
+}
+
+// What the readouts of the last reading must say.
+QString degreesOf(const TestForm &form)
+{
+    return quarn::angleText(form.kot, QLocale());
+}
+
+TEST_F(PollCycleTest, AShownWindowsReadoutsTakeTheLatestReadingAtItsNextFrame)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    sim::EncoderConfig turning;
+    turning.speedCountsPerSecond = 50000;
+    connect(turning);
+    steps(7);
+    ASSERT_TRUE(waitFor([&] { return text("pnlAbsPosDeg") == degreesOf(form); }, 200));
+    QTest::qWait(120);
+
+    // Between frames the replies change the fields only; within a frame the readouts follow.
+    const QString before = text("pnlAbsPosDeg");
+    QElapsedTimer clock;
+    clock.start();
+    steps(7);
+    EXPECT_EQ(text("pnlAbsPosDeg"), before);
+    ASSERT_NE(degreesOf(form), before);
+    EXPECT_TRUE(waitFor([&] { return text("pnlAbsPosDeg") == degreesOf(form); }, 150));
+    EXPECT_LT(clock.elapsed(), 150);
+    EXPECT_EQ(text("lblTempAsic_C"), quarn::temperatureText(form.Temperatura));
+    EXPECT_FLOAT_EQ(form.control<AngleDial>("PaintBoxKot")->angle(), form.kot);
+    // The echo on show holds the last complete cycle.
+    const QLabel *shown = form.control<QLabel>(form.BufDisp == 1 ? "lblRxBuffer2" : "lblRxBuffer1");
+    EXPECT_FALSE(shown->isHidden());
+    EXPECT_EQ(shown->text().split(u'\n', Qt::SkipEmptyParts).size(), 7);
+}
+
+TEST_F(PollCycleTest, AWindowThatCannotBeSeenTakesTheReadingsWhenItCanAgain)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    connect();
+    steps(7);
+    ASSERT_TRUE(waitFor([&] { return text("pnlAbsPosDeg") == degreesOf(form); }, 200));
+
+    // Minimised: two cycles of replies, with frames due meanwhile, and nothing is touched.
+    form.canBeSeen = false;
+    encoder->setTemperature(42);
+    encoder->setStatusWord(0x0200);
+    const QString degreesBefore = text("pnlAbsPosDeg");
+    const QString temperatureBefore = text("lblTempAsic_C");
+    const quint32 errorLampBefore = colourOf("pnlAError");
+    for (int step = 0; step < 14; ++step) {
+        steps(1);
+        QTest::qWait(10);
+    }
+    QTest::qWait(120);
+    EXPECT_EQ(text("pnlAbsPosDeg"), degreesBefore);
+    EXPECT_EQ(text("lblTempAsic_C"), temperatureBefore);
+    EXPECT_EQ(colourOf("pnlAError"), errorLampBefore);
+    EXPECT_EQ(form.Temperatura, 42);
+
+    // Seen again: the next frame shows the latest readings.
+    form.canBeSeen = true;
+    form.update();
+    EXPECT_TRUE(waitFor([&] { return text("lblTempAsic_C") == quarn::temperatureText(42); }, 150));
+    EXPECT_EQ(text("pnlAbsPosDeg"), degreesOf(form));
+    EXPECT_NE(colourOf("pnlAError"), errorLampBefore);
+
+    // Closing the port meanwhile leaves no held reading to come back over its texts.
+    form.canBeSeen = false;
+    steps(2);
+    form.CloseComPort();
+    form.canBeSeen = true;
+    form.update();
+    QTest::qWait(120);
+    EXPECT_EQ(text("pnlAbsPosDeg"), QStringLiteral("not connected"));
 }
 
 TEST_F(PollCycleTest, ASilentEncoderClosesThePortAndRearmsTheSearch)

@@ -46,6 +46,8 @@ public:
     using TMainForm::ComTransaction;
 
     std::vector<RecordedMessage> messages;
+    // False: the window system hides the shown window, as when it is minimised.
+    bool canBeSeen = true;
     // Handed out by the next createPort().
     std::unique_ptr<serial::SerialPort> nextPort;
     // The ports the search walks: none unless the test gives some, so that no test depends on
@@ -76,4 +78,5 @@ protected:
                             control<QLabel>("pnlAbsPosDeg")->text()});
     }
     std::unique_ptr<serial::SerialPort> createPort() override { return std::move(nextPort); }
+    bool readoutsOnScreen() const override { return canBeSeen && TMainForm::readoutsOnScreen(); }
 };
