@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The window's sizes on a real X server, under real window managers and under none: each run
-// starts an Xvfb of its own on a free display, the window manager on it, and the window in a
-// probe process that reports what the server measured.
+// The window on a real X server, under real window managers and under none: each run starts an
+// Xvfb of its own on a free display, the window manager on it, and the window in a probe process
+// that reports what it saw. One probe measures the window's sizes; another minimises a polling
+// window and restores it.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -193,11 +194,49 @@ TEST_P(WindowManagers, TheClientAreaIsTheLayoutAtEachSizeAndTheFrameComesOnTop)
         EXPECT_EQ(frame, QSize(0, 0));
 }
 
+// Only a window manager minimises a window.
+class MinimisingWindowManagers : public WindowManagers {};
+
+TEST_P(MinimisingWindowManagers, AMinimisedWindowHoldsItsReadoutsAndShowsTheLastReplyWhenRestored)
+{
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty())
+        GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
+    const QString managerName = QString::fromLatin1(GetParam().name);
+
+    VirtualDisplay display;
+    QString error;
+    const QString displayName = display.start(xvfb, error);
+    ASSERT_FALSE(displayName.isEmpty()) << error.toStdString();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), displayName);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    WindowManager manager;
+    ASSERT_TRUE(manager.start(managerName, environment)) << managerName.toStdString() << " did not start";
+
+    QProcess probe;
+    probe.setProcessEnvironment(environment);
+    probe.start(QStringLiteral(MINIMISED_POLL_PROBE), QStringList());
+    ASSERT_TRUE(probe.waitForFinished(120000));
+    const QString said = QString::fromLocal8Bit(probe.readAllStandardOutput()).trimmed();
+    EXPECT_EQ(probe.exitCode(), 0) << said.toStdString() << "\n"
+                                   << QString::fromLocal8Bit(probe.readAllStandardError()).toStdString()
+                                   << manager.output().toStdString();
+    std::printf("%s %s\n", qPrintable(managerName), qPrintable(said));
+}
+
 INSTANTIATE_TEST_SUITE_P(, WindowManagers,
                          ::testing::Values(WindowManagerCase{"", false}, WindowManagerCase{"metacity", true},
                                            WindowManagerCase{"openbox", true}),
                          [](const ::testing::TestParamInfo<WindowManagerCase> &tested) {
                              return std::string(*tested.param.name != '\0' ? tested.param.name : "none");
+                         });
+
+INSTANTIATE_TEST_SUITE_P(, MinimisingWindowManagers,
+                         ::testing::Values(WindowManagerCase{"metacity", true}, WindowManagerCase{"openbox", true}),
+                         [](const ::testing::TestParamInfo<WindowManagerCase> &tested) {
+                             return std::string(tested.param.name);
                          });
 
 } // namespace
