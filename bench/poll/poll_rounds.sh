@@ -2,11 +2,13 @@
 # SPDX-License-Identifier: MIT
 # Runs poll_bench builds in alternating rounds: the window shown, the window never shown, and
 # the bare exchange loop without a window; with --x11 the shown window and a minimised one run
-# on an X server of their own (Xvfb with the openbox window manager) instead of offscreen. Prints
-# each round's window-thread processor time, poll rate and wake-ups, then the mean of each build.
-# On a shared machine only figures from runs taken side by side compare.
+# on an X server of their own (Xvfb with the openbox window manager) instead of offscreen. With
+# --idle, rounds of the window running only an empty timer at the poll interval are added (never
+# shown, and minimised with --x11): the floor of an event loop waking that often on this machine.
+# Prints each round's window-thread processor time, poll rate and wake-ups, then the mean of each
+# build. On a shared machine only figures from runs taken side by side compare.
 #
-#   bench/poll/poll_rounds.sh [--rounds 5] [--seconds 8] [--x11] NAME=POLL_BENCH [NAME=POLL_BENCH ...]
+#   bench/poll/poll_rounds.sh [--rounds 5] [--seconds 8] [--x11] [--idle] NAME=POLL_BENCH [...]
 #
 # e.g. bench/poll/poll_rounds.sh --x11 before=/tmp/old/build/bench/poll/poll_bench now=build/bench/poll/poll_bench
 set -euo pipefail
@@ -14,12 +16,14 @@ set -euo pipefail
 rounds=5
 seconds=8
 x11=false
+idle=false
 builds=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --rounds) rounds=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
     --x11) x11=true; shift ;;
+    --idle) idle=true; shift ;;
     *=*) builds+=("$1"); shift ;;
     *) echo "poll_rounds.sh: NAME=PATH of a poll_bench expected, got '$1'" >&2; exit 2 ;;
     esac
@@ -50,6 +54,10 @@ if $x11; then
     [ -e "$work/openbox-ready" ] || { echo "poll_rounds.sh: openbox did not start" >&2; exit 1; }
     modes=(shown minimised hidden bare)
 fi
+if $idle; then
+    modes+=(hidden-idle)
+    $x11 && modes+=(minimised-idle)
+fi
 
 declare -A sum
 for round in $(seq 1 "$rounds"); do
@@ -61,16 +69,18 @@ for round in $(seq 1 "$rounds"); do
             case "$mode" in
             hidden) flags=(--hidden) ;;
             minimised) flags=(--minimised) ;;
+            hidden-idle) flags=(--hidden --idle) ;;
+            minimised-idle) flags=(--minimised --idle) ;;
             bare) flags=(--bare) ;;
             esac
-            if [ -n "$display" ] && { [ "$mode" = shown ] || [ "$mode" = minimised ]; }; then
+            if [ -n "$display" ] && { [ "$mode" = shown ] || [ "${mode%-idle}" = minimised ]; }; then
                 platform=(env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb)
             fi
             out=$("${platform[@]}" "${build#*=}" --seconds "$seconds" "${flags[@]}" 2>/dev/null)
             cpu=$(sed -n 's/.*window thread CPU .*: \([0-9.]*\) % of one core.*/\1/p' <<<"$out")
             rate=$(sed -n 's/.*per second, \([0-9.]*\) % of the timer.*/\1/p' <<<"$out")
             wakes=$(sed -n 's/.*, \([0-9.]*\) per poll step.*/\1/p' <<<"$out")
-            printf '%-9s round %d  %-10s CPU %5s %%  poll rate %5s %%  wake-ups per step %s\n' \
+            printf '%-14s round %d  %-10s CPU %5s %%  poll rate %5s %%  wake-ups per step %s\n' \
                 "$mode" "$round" "$name" "$cpu" "$rate" "$wakes"
             sum[$mode/$name]=$(awk -v a="${sum[$mode/$name]:-0}" -v b="${cpu:-0}" 'BEGIN { print a + b }')
         done
@@ -80,6 +90,6 @@ for mode in "${modes[@]}"; do
     for build in "${builds[@]}"; do
         name=${build%%=*}
         awk -v s="${sum[$mode/$name]}" -v n="$rounds" -v m="$mode" -v b="$name" \
-            'BEGIN { printf "mean %-9s %-10s CPU %.2f %% of one core over %d rounds\n", m, b, s / n, n }'
+            'BEGIN { printf "mean %-14s %-10s CPU %.2f %% of one core over %d rounds\n", m, b, s / n, n }'
     done
 done
