@@ -253,8 +253,11 @@ public:
         if (*command_.details != '\0')
             description += u'\n' + QLatin1String(command_.details);
         parser.setApplicationDescription(wrappedText(description, HelpWidth));
-        common_.addTo(parser);
         const QString name = QLatin1String(command_.name);
+        // The doctor tries every rate and refuses --baud: its help does not offer it.
+        if (name == QLatin1String("doctor"))
+            common_.baud.setFlags(QCommandLineOption::HiddenFromHelp);
+        common_.addTo(parser);
 
         const QCommandLineOption command(QStringLiteral("command"),
                                          QStringLiteral("Send only this command of the cycle: 1, 3, d, "

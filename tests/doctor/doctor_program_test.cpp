@@ -68,10 +68,14 @@ TEST(DoctorProgram, NamesTheProcessThatHoldsThePortAndFindsTheEncoderOnceItIsFre
         << free.out.toStdString();
     EXPECT_TRUE(free.out.contains(QStringLiteral("  ok       encoder       a Quarn-2 answered at 115200 baud")));
 
-    // --baud has no place here: the doctor tries every rate.
+    // --baud has no place here: the doctor tries every rate, and its help does not offer it.
     EXPECT_EQ(runDoctorProgram({QStringLiteral("--port"), port, QStringLiteral("--baud"), QStringLiteral("115200")})
                   .exitCode,
               2);
+    const ProgramResult help = runDoctorProgram({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--port"))) << help.out.toStdString();
+    EXPECT_FALSE(help.out.contains(QStringLiteral("--baud"))) << help.out.toStdString();
 }
 
 } // namespace
