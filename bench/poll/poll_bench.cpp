@@ -241,6 +241,10 @@ int main(int argc, char **argv)
         QStringLiteral("minimised"),
         QStringLiteral("Show the window, then minimise it (needs a window system that hides it)."));
     parser.addOption(minimisedOption);
+    const QCommandLineOption coveredOption(
+        QStringLiteral("covered"),
+        QStringLiteral("Show the window, then cover it wholly with a window of its own (needs an X server)."));
+    parser.addOption(coveredOption);
     const QCommandLineOption bareOption(QStringLiteral("bare"),
                                         QStringLiteral("Poll from a plain loop without the window, for comparison."));
     parser.addOption(bareOption);
@@ -289,6 +293,19 @@ int main(int argc, char **argv)
             std::fputs("poll_bench: the minimised window is still exposed (offscreen, or no window "
                        "manager)\n",
                        stderr);
+            return 2;
+        }
+    }
+    // A frameless window outside the window manager's control, on top of the whole window.
+    QWidget cover(nullptr, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    if (parser.isSet(coveredOption)) {
+        if (!QTest::qWaitForWindowExposed(&form))
+            std::fputs("poll_bench: the window was not exposed before covering it\n", stderr);
+        cover.setAutoFillBackground(true);
+        cover.setGeometry(form.frameGeometry().adjusted(-20, -20, 20, 20));
+        cover.show();
+        if (!QTest::qWaitForWindowExposed(&cover)) {
+            std::fputs("poll_bench: the covering window was not shown (offscreen?)\n", stderr);
             return 2;
         }
     }

@@ -1,8 +1,9 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
 # Runs poll_bench builds in alternating rounds: the window shown, the window never shown, and
-# the bare exchange loop without a window; with --x11 the shown window and a minimised one run
-# on an X server of their own (Xvfb with the openbox window manager) instead of offscreen. With
+# the bare exchange loop without a window; with --x11 the shown window, a minimised one and one
+# wholly covered by another run on an X server of their own (Xvfb with the openbox window
+# manager) instead of offscreen. With
 # --idle, rounds of the window running only an empty timer at the poll interval are added (never
 # shown, and minimised with --x11): the floor of an event loop waking that often on this machine.
 # Prints each round's window-thread processor time, poll rate and wake-ups, then the mean of each
@@ -52,7 +53,7 @@ if $x11; then
     pids+=($!)
     for _ in $(seq 100); do [ -e "$work/openbox-ready" ] && break; sleep 0.1; done
     [ -e "$work/openbox-ready" ] || { echo "poll_rounds.sh: openbox did not start" >&2; exit 1; }
-    modes=(shown minimised hidden bare)
+    modes=(shown minimised covered hidden bare)
 fi
 if $idle; then
     modes+=(hidden-idle)
@@ -69,11 +70,12 @@ for round in $(seq 1 "$rounds"); do
             case "$mode" in
             hidden) flags=(--hidden) ;;
             minimised) flags=(--minimised) ;;
+            covered) flags=(--covered) ;;
             hidden-idle) flags=(--hidden --idle) ;;
             minimised-idle) flags=(--minimised --idle) ;;
             bare) flags=(--bare) ;;
             esac
-            if [ -n "$display" ] && { [ "$mode" = shown ] || [ "${mode%-idle}" = minimised ]; }; then
+            if [ -n "$display" ] && { [ "$mode" = shown ] || [ "$mode" = covered ] || [ "${mode%-idle}" = minimised ]; }; then
                 platform=(env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb)
             fi
             out=$("${platform[@]}" "${build#*=}" --seconds "$seconds" "${flags[@]}" 2>/dev/null)

@@ -3,6 +3,7 @@
 #include "main_form.h"
 
 #include "artwork.h"
+#include "covered_window_watch.h"
 #include "paint_pacer.h"
 #include "spin_value.h"
 #include "ui_main_form.h"
@@ -71,6 +72,10 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
         if (readoutsOnScreen())
             showPendingReadouts();
     });
+    // A window back in sight (restored, or no longer covered) shows the latest reply at its next
+    // frame, also when no further reply comes to ask for one.
+    m_coveredWatch = new CoveredWindowWatch(this);
+    connect(m_coveredWatch, &CoveredWindowWatch::cameIntoSight, m_paintPacer, &PaintPacer::requestFrame);
     pinPollReadoutSizes();
 
     // Key preview: the window sees every key before the focused control.

@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 
+class CoveredWindowWatch;
 class PaintPacer;
 class QTimer;
 
@@ -212,8 +213,8 @@ protected:
     // Decodes the reply of poll index 1 to 7 in RxBuffer into the fields, and the controls
     // take it at the next painted frame. Virtual so that a benchmark can time it.
     virtual void DecodeResponse(int index);
-    // Whether the window can be seen: shown and not minimised or otherwise hidden by the
-    // window system. Held-back readings are shown only then.
+    // Whether the window can be seen: shown, not minimised or otherwise hidden by the window
+    // system, and not wholly covered by other windows. Held-back readings are shown only then.
     virtual bool readoutsOnScreen() const;
 private Q_SLOTS:
     void on_cbBeriEnkoder_toggled(bool) { cbBeriEnkoderClick(); }
@@ -303,6 +304,8 @@ private:
     QString m_applicationTitle;
     // Paints the port and rate being tried at once during the search, frame or no frame.
     PaintPacer *m_paintPacer = nullptr;
+    // Whether other windows cover this one wholly, so that nothing of it can be seen.
+    CoveredWindowWatch *m_coveredWatch = nullptr;
     // The widget that received the key press being handled, so that the same press travelling
     // up to the parents is not taken twice.
     QPointer<QWidget> m_keyReceiver;

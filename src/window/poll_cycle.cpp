@@ -5,6 +5,7 @@
 
 #include "angle_dial.h"
 #include "colours.h"
+#include "covered_window_watch.h"
 #include "paint_pacer.h"
 #include "ui_main_form.h"
 
@@ -129,7 +130,7 @@ void TMainForm::DecodeResponse(int index)
 bool TMainForm::readoutsOnScreen() const
 {
     const QWindow *window = windowHandle();
-    return isVisible() && window != nullptr && window->isExposed();
+    return isVisible() && window != nullptr && window->isExposed() && !m_coveredWatch->fullyCovered();
 }
 
 void TMainForm::collectEchoLine(int index)

@@ -194,15 +194,13 @@ TEST_P(WindowManagers, TheClientAreaIsTheLayoutAtEachSizeAndTheFrameComesOnTop)
         EXPECT_EQ(frame, QSize(0, 0));
 }
 
-// Only a window manager minimises a window.
-class MinimisingWindowManagers : public WindowManagers {};
-
-TEST_P(MinimisingWindowManagers, AMinimisedWindowHoldsItsReadoutsAndShowsTheLastReplyWhenRestored)
+// Runs the unseen-window probe in `mode` on an Xvfb of its own under the case's window manager.
+void runUnseenPollProbe(const WindowManagerCase &managerCase, const QString &mode)
 {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     if (xvfb.isEmpty())
         GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
-    const QString managerName = QString::fromLatin1(GetParam().name);
+    const QString managerName = QString::fromLatin1(managerCase.name);
 
     VirtualDisplay display;
     QString error;
@@ -217,13 +215,27 @@ TEST_P(MinimisingWindowManagers, AMinimisedWindowHoldsItsReadoutsAndShowsTheLast
 
     QProcess probe;
     probe.setProcessEnvironment(environment);
-    probe.start(QStringLiteral(MINIMISED_POLL_PROBE), QStringList());
+    probe.start(QStringLiteral(UNSEEN_POLL_PROBE), QStringList{mode});
     ASSERT_TRUE(probe.waitForFinished(120000));
     const QString said = QString::fromLocal8Bit(probe.readAllStandardOutput()).trimmed();
     EXPECT_EQ(probe.exitCode(), 0) << said.toStdString() << "\n"
                                    << QString::fromLocal8Bit(probe.readAllStandardError()).toStdString()
                                    << manager.output().toStdString();
-    std::printf("%s %s\n", qPrintable(managerName), qPrintable(said));
+    std::printf("%s %s\n", managerName.isEmpty() ? "none" : qPrintable(managerName), qPrintable(said));
+}
+
+// The X server tells a wholly covered window so, with or without a window manager.
+TEST_P(WindowManagers, AWhollyCoveredWindowHoldsItsReadoutsAndShowsTheLastReplyWhenUncovered)
+{
+    runUnseenPollProbe(GetParam(), QStringLiteral("covered"));
+}
+
+// Only a window manager minimises a window.
+class MinimisingWindowManagers : public WindowManagers {};
+
+TEST_P(MinimisingWindowManagers, AMinimisedWindowHoldsItsReadoutsAndShowsTheLastReplyWhenRestored)
+{
+    runUnseenPollProbe(GetParam(), QStringLiteral("minimised"));
 }
 
 INSTANTIATE_TEST_SUITE_P(, WindowManagers,

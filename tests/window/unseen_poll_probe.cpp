@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+// Polls a turning simulated encoder with the window on the X display of $DISPLAY, then takes the
+// window out of sight and checks that its position readout stands still while the replies go
+// on; then stops polling, brings the window back and checks that the readout shows the last
+// reply at once, with no further reply to bring it.
+//   minimised: the window manager minimises the window and restores it;
+//   covered:   a window of the probe's own, with no frame and outside the window manager, first
+//              covers half of it (the readout must go on following), then all of it, and goes.
+//              Under a compositing manager the X server never reports a window covered, so
+//              there the readout must go on following under the cover.
+// Prints one line and exits 0 when all held; otherwise 1 (2 when the window system did not hide
+// or show the window).
+
+#include "main_form.h"
+
+#include "poll_decoding.h"
+#include "simulated_encoder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLocale>
+#include <QSpinBox>
+#include <QTest>
+#include <QWindow>
+
+#include <cstdlib>
+#include <cstring>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+
+namespace {
+
+class ProbeForm : public TMainForm {
+public:
+    QList<serial::PortEntry> ports;
+    QList<serial::PortEntry> listPorts() const override { return ports; }
+    QString degreesText() const { return findChild<QLabel *>(QStringLiteral("pnlAbsPosDeg"))->text(); }
+    // What the readout must say for the last reply.
+    QString lastReplyDegrees() const { return quarn::angleText(kot, QLocale()); }
+};
+
+template <typename Condition>
+bool waitUntil(Condition condition, int limitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < limitMs)
+        QTest::qWait(10);
+    return condition();
+}
+
+// Whether a compositing manager runs on the first screen: it owns the selection _NET_WM_CM_S0.
+bool compositing()
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr)
+        return false;
+    xcb_connection_t *connection = x11->connection();
+    const char name[] = "_NET_WM_CM_S0";
+    xcb_intern_atom_reply_t *atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
+    if (atom == nullptr)
+        return false;
+    const xcb_atom_t selection = atom->atom;
+    std::free(atom);
+    if (selection == XCB_ATOM_NONE)
+        return false;
+    xcb_get_selection_owner_reply_t *owner =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const bool owned = owner != nullptr && owner->owner != XCB_WINDOW_NONE;
+    std::free(owner);
+    return owned;
+}
+
+int fail(const char *what, int code = 1)
+{
+    std::printf("%s\n", what);
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    sim::EncoderConfig turning;
+    turning.speedCountsPerSecond = 50000;
+    sim::SimulatedEncoder encoder(turning);
+
+    ProbeForm form;
+    form.ports = serial::extraPortEntries(encoder.portPath());
+    form.findChild<QSpinBox *>(QStringLiteral("seDelay"))->setValue(10);
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form, 30000))
+        return fail("the window was never exposed", 2);
+    auto *readEncoder = form.findChild<QCheckBox *>(QStringLiteral("cbBeriEnkoder"));
+    if (!waitUntil([&] { return readEncoder->isChecked(); }, 10000))
+        return fail("the search did not find the simulated encoder");
+    if (!waitUntil([&] { return form.degreesText() == form.lastReplyDegrees(); }, 2000))
+        return fail("the readout did not follow the replies while shown");
+
+    const bool covered = argc > 1 && std::strcmp(argv[1], "covered") == 0;
+    QWidget cover(nullptr, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    cover.setAutoFillBackground(true);
+    const QRect whole = form.frameGeometry().adjusted(-20, -20, 20, 20);
+    if (covered) {
+        cover.setGeometry(whole.adjusted(0, 0, -whole.width() / 2, 0));
+        cover.show();
+        if (!QTest::qWaitForWindowExposed(&cover, 10000))
+            return fail("the covering window was never shown", 2);
+        QTest::qWait(100);
+        const QString before = form.degreesText();
+        if (!waitUntil([&] { return form.degreesText() != before; }, 1000))
+            return fail("the readout stood still while the window was only half covered");
+        cover.setGeometry(whole);
+        if (compositing()) {
+            QTest::qWait(100);
+            const QString underCover = form.degreesText();
+            if (!waitUntil([&] { return form.degreesText() != underCover; }, 1000))
+                return fail("the readout stood still under a compositing manager, which never reports a "
+                            "window covered");
+            std::printf("ok: a compositing manager runs; the covered window went on showing the replies\n");
+            return 0;
+        }
+    } else {
+        form.showMinimized();
+        if (!waitUntil([&] { return !form.windowHandle()->isExposed(); }, 10000))
+            return fail("the window manager did not hide the minimised window", 2);
+    }
+    QTest::qWait(100);
+    const QString whileHidden = form.degreesText();
+    QTest::qWait(400);
+    if (form.degreesText() != whileHidden)
+        return fail(covered ? "the readout changed while the window was wholly covered"
+                            : "the readout changed while the window was minimised");
+    if (form.lastReplyDegrees() == whileHidden)
+        return fail("no new reply came while the window was out of sight");
+
+    // No reply after this one, and no frame it asked for is still to come: only the window's
+    // first frame in sight can bring it.
+    readEncoder->setChecked(false);
+    const QString expected = form.lastReplyDegrees();
+    QTest::qWait(200);
+    if (form.degreesText() == expected)
+        return fail("the readout took the last reply while out of sight");
+    if (covered) {
+        cover.hide();
+    } else {
+        form.showNormal();
+        if (!waitUntil([&] { return form.windowHandle()->isExposed(); }, 10000))
+            return fail("the window manager did not show the restored window", 2);
+    }
+    if (!waitUntil([&] { return form.degreesText() == expected; }, 300))
+        return fail(covered ? "the uncovered window did not show the last reply"
+                            : "the restored window did not show the last reply");
+    std::printf("ok: held \"%s\" while %s, showed \"%s\" when back in sight\n", qPrintable(whileHidden),
+                covered ? "covered" : "minimised", qPrintable(expected));
+    return 0;
+}
