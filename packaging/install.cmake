@@ -55,7 +55,7 @@ if(TREVISOR_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
-           ", libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6charts6")
+           ", libqt6core6, libqt6gui6, libqt6widgets6, libqt6serialport6, libqt6charts6, libxcb1")
 endif()
 # The window's fixed boxes are sized for narrow faces: without DejaVu Sans Condensed the wide
 # DejaVu Sans takes its place and longer texts wrap out of their boxes.

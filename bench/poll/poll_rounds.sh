@@ -60,7 +60,7 @@ if $idle; then
     $x11 && modes+=(minimised-idle)
 fi
 
-declare -A sum
+declare -A sum count
 for round in $(seq 1 "$rounds"); do
     for mode in "${modes[@]}"; do
         for build in "${builds[@]}"; do
@@ -78,20 +78,28 @@ for round in $(seq 1 "$rounds"); do
             if [ -n "$display" ] && { [ "$mode" = shown ] || [ "$mode" = covered ] || [ "${mode%-idle}" = minimised ]; }; then
                 platform=(env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb)
             fi
-            out=$("${platform[@]}" "${build#*=}" --seconds "$seconds" "${flags[@]}" 2>/dev/null)
+            # A build without this mode (an older one) leaves the round blank.
+            out=$("${platform[@]}" "${build#*=}" --seconds "$seconds" "${flags[@]}" 2>/dev/null) || out=
             cpu=$(sed -n 's/.*window thread CPU .*: \([0-9.]*\) % of one core.*/\1/p' <<<"$out")
             rate=$(sed -n 's/.*per second, \([0-9.]*\) % of the timer.*/\1/p' <<<"$out")
             wakes=$(sed -n 's/.*, \([0-9.]*\) per poll step.*/\1/p' <<<"$out")
             printf '%-14s round %d  %-10s CPU %5s %%  poll rate %5s %%  wake-ups per step %s\n' \
                 "$mode" "$round" "$name" "$cpu" "$rate" "$wakes"
-            sum[$mode/$name]=$(awk -v a="${sum[$mode/$name]:-0}" -v b="${cpu:-0}" 'BEGIN { print a + b }')
+            if [ -n "$cpu" ]; then
+                sum[$mode/$name]=$(awk -v a="${sum[$mode/$name]:-0}" -v b="$cpu" 'BEGIN { print a + b }')
+                count[$mode/$name]=$((${count[$mode/$name]:-0} + 1))
+            fi
         done
     done
 done
 for mode in "${modes[@]}"; do
     for build in "${builds[@]}"; do
         name=${build%%=*}
-        awk -v s="${sum[$mode/$name]}" -v n="$rounds" -v m="$mode" -v b="$name" \
+        if [ "${count[$mode/$name]:-0}" -eq 0 ]; then
+            printf 'mean %-14s %-10s no figure (the build lacks this mode)\n' "$mode" "$name"
+            continue
+        fi
+        awk -v s="${sum[$mode/$name]}" -v n="${count[$mode/$name]}" -v m="$mode" -v b="$name" \
             'BEGIN { printf "mean %-14s %-10s CPU %.2f %% of one core over %d rounds\n", m, b, s / n, n }'
     done
 done
