@@ -53,7 +53,7 @@ bool CoveredWindowWatch::eventFilter(QObject *watched, QEvent *event)
                && m_window->windowHandle()->isExposed()) {
         // Something of the window came into view. Qt may also have set the window's X event
         // mask anew (new window flags), and then no visibility event would say so.
-        setFullyCovered(false);
+        m_fullyCovered = false;
         Q_EMIT cameIntoSight();
     }
     return false;
