@@ -16,6 +16,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QTimeZone>
 
 #include <cmath>
 
@@ -110,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     constexpr std::int64_t span = 250'000'000'000'000;
     const std::int64_t msecs = bigEndian<std::int64_t>(input) % span;
     // Formatting is what is under test, not the time zone database: UTC keeps each run cheap.
-    checkFileName(partNumber, serialNumber, QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
+    checkFileName(partNumber, serialNumber, QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::utc()));
 
     RecordingRowInput row;
     row.elapsedMs = bigEndian<std::uint32_t>(input);
