@@ -45,7 +45,10 @@ ProcessTable readProcessTable(const SystemPaths &paths)
 
         const QDir fdDir(processDir + QStringLiteral("/fd"));
         if (!fdDir.isReadable()) {
-            ++table.unreadable;
+            // A process that ended since the listing holds nothing; only one still there is a
+            // process not looked at.
+            if (QFileInfo::exists(processDir))
+                ++table.unreadable;
             continue;
         }
         const QStringList fds = fdDir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);

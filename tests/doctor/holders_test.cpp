@@ -9,6 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
 namespace {
 
 using doctor::Status;
@@ -80,3 +86,27 @@ TEST(HoldersCheck, ProcessesWhoseDescriptorsCannotBeReadAreCountedAndSudoIsSugge
 }
 
 } // namespace
+
+TEST(HoldersCheck, AProcessThatEndsDuringTheScanIsNotCountedAsUnreadable)
+{
+    // Without root the processes of other users are rightly counted.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to whom every process's descriptors are readable";
+    // Short-lived processes come and go while the real /proc is read.
+    std::atomic<bool> stop{false};
+    std::thread churn([&stop] {
+        while (!stop) {
+            const pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(0);
+            if (child > 0)
+                ::waitpid(child, nullptr, 0);
+        }
+    });
+    int scansWithUnreadable = 0;
+    for (int scan = 0; scan < 40; ++scan)
+        scansWithUnreadable += doctor::readProcessTable(doctor::SystemPaths{}).unreadable > 0 ? 1 : 0;
+    stop = true;
+    churn.join();
+    EXPECT_EQ(scansWithUnreadable, 0);
+}
