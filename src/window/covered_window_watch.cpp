@@ -61,10 +61,9 @@ bool CoveredWindowWatch::eventFilter(QObject *watched, QEvent *event)
 
 void CoveredWindowWatch::watchWindowHandle()
 {
-    if (QWindow *handle = m_window->windowHandle()) {
-        handle->removeEventFilter(this);
+    // Installing a filter again only moves it to the front.
+    if (QWindow *handle = m_window->windowHandle())
         handle->installEventFilter(this);
-    }
 }
 
 void CoveredWindowWatch::askForVisibilityEvents()

@@ -10,6 +10,7 @@
 #include "qt_serial_port.h"
 #include "quarn_konstante.h"
 #include "serial_port.h"
+#include "wait_for.h"
 #include "wait_ms.h"
 
 #include <QCheckBox>
@@ -20,17 +21,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
-// Runs the event loop until `condition` holds or `limitMs` have passed; whether it holds.
-template <typename Condition>
-bool waitFor(Condition condition, int limitMs)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition() && waited.elapsed() < limitMs)
-        orodja::WaitMs(5);
-    return condition();
-}
 
 struct RecordedMessage {
     TMainForm::MessageKind kind;

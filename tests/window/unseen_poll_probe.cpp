@@ -15,22 +15,21 @@
 
 #include "poll_decoding.h"
 #include "simulated_encoder.h"
+#include "wait_for.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLocale>
 #include <QSpinBox>
 #include <QTest>
 #include <QWindow>
 
-#include <cstdlib>
-#include <cstring>
-
 #include <xcb/xcb.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -42,16 +41,6 @@ public:
     // What the readout must say for the last reply.
     QString lastReplyDegrees() const { return quarn::angleText(kot, QLocale()); }
 };
-
-template <typename Condition>
-bool waitUntil(Condition condition, int limitMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < limitMs)
-        QTest::qWait(10);
-    return condition();
-}
 
 // Whether a compositing manager runs on the first screen: it owns the selection _NET_WM_CM_S0.
 bool compositing()
@@ -98,9 +87,9 @@ int main(int argc, char **argv)
     if (!QTest::qWaitForWindowExposed(&form, 30000))
         return fail("the window was never exposed", 2);
     auto *readEncoder = form.findChild<QCheckBox *>(QStringLiteral("cbBeriEnkoder"));
-    if (!waitUntil([&] { return readEncoder->isChecked(); }, 10000))
+    if (!waitFor([&] { return readEncoder->isChecked(); }, 10000))
         return fail("the search did not find the simulated encoder");
-    if (!waitUntil([&] { return form.degreesText() == form.lastReplyDegrees(); }, 2000))
+    if (!waitFor([&] { return form.degreesText() == form.lastReplyDegrees(); }, 2000))
         return fail("the readout did not follow the replies while shown");
 
     const bool covered = argc > 1 && std::strcmp(argv[1], "covered") == 0;
@@ -114,13 +103,13 @@ int main(int argc, char **argv)
             return fail("the covering window was never shown", 2);
         QTest::qWait(100);
         const QString before = form.degreesText();
-        if (!waitUntil([&] { return form.degreesText() != before; }, 1000))
+        if (!waitFor([&] { return form.degreesText() != before; }, 1000))
             return fail("the readout stood still while the window was only half covered");
         cover.setGeometry(whole);
         if (compositing()) {
             QTest::qWait(100);
             const QString underCover = form.degreesText();
-            if (!waitUntil([&] { return form.degreesText() != underCover; }, 1000))
+            if (!waitFor([&] { return form.degreesText() != underCover; }, 1000))
                 return fail("the readout stood still under a compositing manager, which never reports a "
                             "window covered");
             std::printf("ok: a compositing manager runs; the covered window went on showing the replies\n");
@@ -128,7 +117,7 @@ int main(int argc, char **argv)
         }
     } else {
         form.showMinimized();
-        if (!waitUntil([&] { return !form.windowHandle()->isExposed(); }, 10000))
+        if (!waitFor([&] { return !form.windowHandle()->isExposed(); }, 10000))
             return fail("the window manager did not hide the minimised window", 2);
     }
     QTest::qWait(100);
@@ -151,10 +140,10 @@ int main(int argc, char **argv)
         cover.hide();
     } else {
         form.showNormal();
-        if (!waitUntil([&] { return form.windowHandle()->isExposed(); }, 10000))
+        if (!waitFor([&] { return form.windowHandle()->isExposed(); }, 10000))
             return fail("the window manager did not show the restored window", 2);
     }
-    if (!waitUntil([&] { return form.degreesText() == expected; }, 300))
+    if (!waitFor([&] { return form.degreesText() == expected; }, 300))
         return fail(covered ? "the uncovered window did not show the last reply"
                             : "the restored window did not show the last reply");
     std::printf("ok: held \"%s\" while %s, showed \"%s\" when back in sight\n", qPrintable(whileHidden),

@@ -10,9 +10,9 @@
 // every size could be measured.
 
 #include "main_form.h"
+#include "wait_for.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -90,19 +90,6 @@ private:
 
     xcb_connection_t *m_connection;
 };
-
-template <typename Condition>
-bool waitFor(Condition condition, int limitMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > limitMs)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
 
 } // namespace
 
