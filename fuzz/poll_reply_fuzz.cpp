@@ -16,8 +16,10 @@
 #include "poll_reading.h"
 #include "quarn_konstante.h"
 #include "status_bits.h"
+#include "write_confirmation.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -172,6 +174,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(*reading.airGapMicrometres == airGapMicrometres(*reading.signalLevel, airGap.k, airGap.n));
 
     FUZZ_CHECK(anglePanelColour(word.error) == (word.error ? colour::LightRed : colour::White));
+
+    // A zero or a write's read-back takes only a whole reply with its echo and no error flag,
+    // and then the same position the display decodes.
+    const std::optional<PositionWord> usable = usablePosition(reply, requestedIndex, identity);
+    const bool whole = reply.size() == pollReplyLength(multiturn ? 1 : 0, index);
+    const bool echoed = index == 2 || (!reply.isEmpty() && reply.at(0) == command);
+    FUZZ_CHECK(usable.has_value() == (whole && echoed && !word.error));
+    if (usable)
+        FUZZ_CHECK(usable->singleTurn == word.singleTurn && usable->multiTurn == word.multiTurn);
+    const std::int32_t fromZero = countsFromZero(word.singleTurn, resolution.countsPerTurn);
+    FUZZ_CHECK(2 * std::int64_t{fromZero} > -resolution.countsPerTurn
+               && 2 * std::int64_t{fromZero} <= resolution.countsPerTurn);
+    // Any pair of readings and moments is judged without a fault; a standing shaft at 0 is zeroed.
+    const std::int64_t ms = static_cast<std::int64_t>(word.raw & 0xFFFFFF) - 100;
+    (void)zeroConfirmed(resolution.countsPerTurn, {word.singleTurn, ms}, {word.multiTurn, ms * 3 + word.multiTurn});
+    FUZZ_CHECK(zeroConfirmed(resolution.countsPerTurn, {0, 200}, {0, 600}));
 
     if (!word.error) {
         const DialGeometry dial = dialGeometry(dialWidth, word.kot);

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -78,6 +79,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(initial.complete == (initialReply.size() >= 8));
     FUZZ_CHECK(selfCalInitialText(initialReply)
                == QStringLiteral("Counter: ") + (initial.complete ? QString::number(initial.counter) : QString()));
+
+    // A status counts only once a plausible reply agrees with the plausible reply before it;
+    // the final reply as a run of 8-byte reads (the last read shorter).
+    SelfCalStatusConfirmation reads(initialReply);
+    QByteArray lastPlausible = selfCalStatusPlausible(initialReply) ? initialReply : QByteArray();
+    for (qsizetype from = 0; from < finalReply.size(); from += 8) {
+        const QByteArray read = finalReply.mid(from, 8);
+        const std::optional<QByteArray> confirmed = reads.take(read);
+        const bool plausible = selfCalStatusPlausible(read);
+        FUZZ_CHECK(plausible == (read.size() == 8 && (at(read, 1) & 0x80) == 0));
+        FUZZ_CHECK(confirmed.has_value() == (plausible && read == lastPlausible));
+        if (plausible)
+            lastPlausible = read;
+        FUZZ_CHECK(reads.lastPlausible() == lastPlausible);
+    }
 
     // The finished flag compares whole replies, length included.
     FUZZ_CHECK(selfCalStatusChanged(initialReply, finalReply) == (initialReply != finalReply));

@@ -37,6 +37,11 @@ struct SubCommand {
     const char *ownCodes = "";
 };
 
+// The code of a write that went out but that the reading after it did not confirm.
+constexpr const char *ConfirmationCode =
+    "  5    the request went out, but the reading after it was missing, spoilt,\n"
+    "       flagged or elsewhere than the write puts it (one line on standard error)\n";
+
 const SubCommand SubCommands[] = {
     {"ports", "List the serial ports and whether each can be opened.",
      "Lists the ports that the search walks (those of QUARN_EXTRA_PORTS first, then the system's), "
@@ -75,20 +80,31 @@ const SubCommand SubCommands[] = {
      "window's sequence: zero offset 2, multiturn 0, a position reading, zero offset at that "
      "position, a position reading, multiturn 0, save, multiturn 0; 100 ms between steps. Stops "
      "before the zero at that position (\"Set zero offset failed!\") when its reading fails or "
-     "carries the error flag. Once it has begun, Ctrl+C waits for the whole 0.8 s sequence.",
+     "carries the error flag, or its reply is spoilt. Once it has begun, Ctrl+C waits for the whole "
+     "0.8 s sequence. A last position reading confirms the zero: it must come whole, without the "
+     "error flag, and near 0 (as far as a turning shaft has moved on since the zero's reading).",
      "trevisor-cli zero                          # the encoder the search finds\n"
      "trevisor-cli zero -p /dev/ttyUSB0 --json   # the zero and the new position\n"
-     "trevisor-cli zero --serial 000042 -v       # that encoder, each step noted"},
-    {"mt-zero", "Set the multiturn counter to 0 (multiturn encoders).", "",
+     "trevisor-cli zero --serial 000042 -v       # that encoder, each step noted",
+     "the zero was set, saved and confirmed by a reading near 0",
+     nullptr, ConfirmationCode},
+    {"mt-zero", "Set the multiturn counter to 0 (multiturn encoders).",
+     "A position reading after the request confirms it: whole, without the error flag, turns 0.",
      "trevisor-cli mt-zero\n"
-     "trevisor-cli mt-zero -p /dev/ttyUSB0 --json"},
-    {"factory-reset", "Restore the encoder's factory settings.", "Waits 500 ms after the request.",
+     "trevisor-cli mt-zero -p /dev/ttyUSB0 --json",
+     "the counter was set to 0 and a reading confirmed it", nullptr, ConfirmationCode},
+    {"factory-reset", "Restore the encoder's factory settings.",
+     "Waits 500 ms after the request; then a position reading, whole and without the error flag, "
+     "confirms that the encoder is back.",
      "trevisor-cli factory-reset\n"
-     "trevisor-cli factory-reset --serial 000042 --json"},
+     "trevisor-cli factory-reset --serial 000042 --json",
+     "the request went out and a reading after it confirmed it", nullptr, ConfirmationCode},
     {"reset-status", "Clear the persistent status (needs firmware minor 9 or more).",
-     "Waits 500 ms after the request.",
+     "Waits 500 ms after the request; then a position reading, whole and without the error flag, "
+     "confirms that the encoder is back.",
      "trevisor-cli reset-status\n"
-     "trevisor-cli reset-status -p /dev/ttyUSB0 --json"},
+     "trevisor-cli reset-status -p /dev/ttyUSB0 --json",
+     "the request went out and a reading after it confirmed it", nullptr, ConfirmationCode},
     {"selfcal", "Run the encoder's self-calibration.",
      "Sets the arc and, on firmware 2.9 and later, the timeout, starts the calibration and waits "
      "until its status changes or 1.1 x the timeout has passed (a progress bar on standard error "
@@ -99,12 +115,14 @@ const SubCommand SubCommands[] = {
      "the calibration succeeded",
      nullptr,
      "  3    its status never changed within the wait (after the report)\n"
-     "  4    it finished with a failure flag (after the report)\n"},
+     "  4    it finished with a failure flag (after the report)\n"
+     "  5    no two status replies agreed, before the start or at the end\n"},
     {"debug", "Read the encoder's debug record.",
      "Each reading is one poll step and one 129-byte debug record, as the window's \"Read const\": "
      "the decoded fields, the code words and the three harmonic magnitudes. --record writes the "
      "window's recording file (a directory gets the window's file name TEST_<part>_<serial>_"
-     "<time>.csv). Ctrl+C ends the run after the current reading.",
+     "<time>.csv, with -2, -3, ... when that name is taken; a file that exists is refused unless "
+     "--overwrite is given). Ctrl+C ends the run after the current reading.",
      "trevisor-cli debug --unlock                # one record\n"
      "trevisor-cli debug -n 10 --record .        # ten records into a file here\n"
      "trevisor-cli debug -n 0 --json             # until Ctrl+C, one object a line",
@@ -293,6 +311,10 @@ public:
                                                        "file: this file, or this directory with the "
                                                        "window's file name."),
                                         QStringLiteral("path"));
+        const QCommandLineOption overwrite(QStringLiteral("overwrite"),
+                                           QStringLiteral("Replace the file given to --record when it "
+                                                          "exists; without it such a file is refused. A "
+                                                          "directory always gets a new file."));
         if (name == QLatin1String("poll")) {
             for (const QCommandLineOption *option : {&command, &count, &interval, &maxErrors, &csv})
                 parser.addOption(*option);
@@ -300,7 +322,8 @@ public:
             parser.addOption(arc);
             parser.addOption(timeout);
         } else if (name == QLatin1String("debug")) {
-            for (const QCommandLineOption *option : {&unlock, &count, &interval, &maxErrors, &record})
+            for (const QCommandLineOption *option :
+                 {&unlock, &count, &interval, &maxErrors, &record, &overwrite})
                 parser.addOption(*option);
         }
 
@@ -407,6 +430,8 @@ public:
         }
         if (isSet(record) && parser.value(record).isEmpty())
             return usageError(context_, QStringLiteral("--record needs a file or a directory"), hint);
+        if (isSet(overwrite) && !isSet(record))
+            return usageError(context_, QStringLiteral("--overwrite goes with --record"), hint);
 
         if (name == QLatin1String("doctor")) {
             if (choice.baudRate != 0)
@@ -429,7 +454,8 @@ public:
         announceEncoder(*link, format);
         maxErrors_ = faultLimit;
         const int exitCode = runOnEncoder(name, *link, format, readings, intervalMs, commandIndex, selfCal,
-                                          isSet(unlock), isSet(record) ? parser.value(record) : QString());
+                                          isSet(unlock), isSet(record) ? parser.value(record) : QString(),
+                                          isSet(overwrite));
         if (link->port != nullptr)
             link->port->close();
         return exitCode;
@@ -453,7 +479,7 @@ private:
 
     int runOnEncoder(const QString &name, EncoderLink &link, OutputFormat format, std::optional<qint64> readings,
                      std::optional<qint64> intervalMs, std::optional<int> commandIndex,
-                     const SelfCalOptions &selfCal, bool unlock, const QString &recordPath)
+                     const SelfCalOptions &selfCal, bool unlock, const QString &recordPath, bool overwrite)
     {
         if (name == QLatin1String("identify"))
             return runIdentify(link, format, context_);
@@ -481,6 +507,7 @@ private:
         options.count = readings.value_or(options.count);
         options.intervalMs = static_cast<int>(intervalMs.value_or(options.intervalMs));
         options.recordPath = recordPath;
+        options.overwrite = overwrite;
         options.format = format;
         options.maxErrors = maxErrors_;
         return runDebug(link, options, context_);
@@ -526,8 +553,9 @@ QString programHelp()
         "  -V, --version      The program's version.\n\n"
         "Exit codes: 0 success; 1 no encoder, a timeout, a device, file or write error\n"
         "(one line on standard error); 2 a usage error; 3 selfcal did not finish;\n"
-        "4 selfcal finished with a failure flag. Ctrl+C ends a command after its current\n"
-        "step, by the signal (status 130 in the shell).\n")
+        "4 selfcal finished with a failure flag; 5 the encoder did not confirm a write\n"
+        "(no good reading after it). Ctrl+C ends a command after its current step, by\n"
+        "the signal (status 130 in the shell).\n")
                 .arg(QLatin1String(ProgramName));
     return text;
 }

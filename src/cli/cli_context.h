@@ -27,6 +27,9 @@ enum ExitCode : int {
     ExitCalibrationNotFinished = 3,
     // selfcal: the calibration finished, but a flag says it did not succeed
     ExitCalibrationFailed = 4,
+    // A write went out but the encoder did not confirm it: no whole, error-free reading after
+    // it, or one that shows the write did not take (selfcal: no status that two replies agree on)
+    ExitNotConfirmed = 5,
 };
 
 struct Context {

@@ -4,12 +4,14 @@
 #include "poll_command.h"
 
 #include "quarn_konstante.h"
+#include "write_confirmation.h"
 
+#include <QElapsedTimer>
 #include <QJsonObject>
-
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -47,18 +49,61 @@ void report(Context &context, OutputFormat format, const QString &command, const
     }
 }
 
-// One of the single-request commands: its request, then its settle time.
-int runSingle(EncoderLink &link, Context &context, const QByteArray &request, int settleMs,
-              OutputFormat format, const QString &command, const QString &doneText)
+// A position reading that may decide or confirm a write, or why the reading cannot.
+struct UsableReading {
+    std::optional<quarn::PositionWord> position;
+    QString why;           // when there is none
+    bool portLost = false; // the request did not go out; already reported
+};
+
+UsableReading readUsablePosition(EncoderLink &link, Context &context, int index)
 {
-    writeNote(context, QStringLiteral("%1: sending \"%2\"").arg(command, requestName(request)));
+    const std::optional<PollStep> step = pollAttempt(link, context, index);
+    if (!step)
+        return {std::nullopt, QStringLiteral("the port is gone"), true};
+    if (!step->fault.isEmpty())
+        return {std::nullopt, step->fault};
+    if (const auto position = quarn::usablePosition(step->reply, index, link.identity))
+        return {position, {}};
+    if (step->reading.position.error)
+        return {std::nullopt, QStringLiteral("the reading carries the error flag")};
+    return {std::nullopt, QStringLiteral("the reply %1 is not a whole reply to \"%2\"")
+                              .arg(QString::fromLatin1(step->reply.toHex(' ').toUpper()))
+                              .arg(QLatin1Char(quarn::pollCommand(index)))};
+}
+
+int notConfirmed(Context &context, const QString &what, const QString &why)
+{
+    writeMessage(context, QStringLiteral("%1 was sent, but the encoder did not confirm it: %2").arg(what, why));
+    return ExitNotConfirmed;
+}
+
+// One of the single-request commands: its request, its settle time, then a position reading
+// that must come whole and without the error flag before the command counts as done;
+// `confirms` may ask more of it (an empty text: confirmed).
+int runSingle(EncoderLink &link, Context &context, const QByteArray &request, int settleMs,
+              OutputFormat format, const QString &command, const QString &doneText,
+              const std::function<QString(const quarn::PositionWord &)> &confirms = {})
+{
+    const QString what = QStringLiteral("\"%1\"").arg(requestName(request));
+    writeNote(context, QStringLiteral("%1: sending %2").arg(command, what));
     if (!send(link, context, request))
         return ExitFailure;
     if (settleMs > 0)
         writeNote(context, QStringLiteral("%1: waiting %2 ms for the encoder to settle").arg(command).arg(settleMs));
     if (settleMs > 0 && !pause(context, settleMs))
         return interrupted(context, command);
-    report(context, format, command, doneText);
+    writeNote(context, QStringLiteral("%1: a position reading to confirm it").arg(command));
+    const UsableReading closing = readUsablePosition(link, context, 1);
+    if (!closing.position)
+        return notConfirmed(context, what, closing.why);
+    if (confirms) {
+        if (const QString why = confirms(*closing.position); !why.isEmpty())
+            return notConfirmed(context, what, why);
+    }
+    report(context, format, command, doneText,
+           QJsonObject{{QStringLiteral("countsAfter"), closing.position->singleTurn},
+                       {QStringLiteral("turnsAfter"), closing.position->multiTurn}});
     return ExitSuccess;
 }
 
@@ -93,11 +138,13 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
         writeMessage(context, failureText);
         return false;
     };
+    const auto sentText = [&] {
+        return QStringLiteral("%1; %2").arg(sent.isEmpty() ? QStringLiteral("no request") : sent.join(QStringLiteral(", ")),
+                                            saved ? QStringLiteral("the zero was saved")
+                                                  : QStringLiteral("nothing was saved"));
+    };
     const auto stopped = [&] {
-        writeMessage(context, QStringLiteral("zero stopped after %1; %2")
-                                  .arg(sent.isEmpty() ? QStringLiteral("no request") : sent.join(QStringLiteral(", ")),
-                                       saved ? QStringLiteral("the zero was saved")
-                                             : QStringLiteral("nothing was saved")));
+        writeMessage(context, QStringLiteral("zero stopped after ") + sentText());
         return ExitFailure;
     };
     const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(StepPauseMs)); };
@@ -113,26 +160,38 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
         return stopped();
     settle();
     // From the cycle's start, so both steps read the position: "1", then "3". The zero is set
-    // only to this reading, and only when it came whole and without the error flag.
+    // only to this reading, and only when it came whole, with its echo and without the error
+    // flag. The readings after it are timed from it: a turning shaft moves on from there.
     writeNote(context, QStringLiteral("zero: a position reading"));
-    const std::optional<PollStep> position = pollStep(link, context, 1);
-    if (position && position->reading.position.error)
-        writeMessage(context, QStringLiteral("the position read for the zero carries the error flag"));
-    if (!position || position->reading.position.error) {
+    const UsableReading position = readUsablePosition(link, context, 1);
+    QElapsedTimer sinceZeroReading;
+    sinceZeroReading.start();
+    if (!position.position) {
+        if (position.portLost)
+            return stopped();
+        writeMessage(context, QStringLiteral("the position read for the zero is not fit to set it: ") + position.why);
         writeMessage(context, zeroFailed);
-        return link.port->isOpen() ? ExitFailure : stopped();
+        return ExitFailure;
     }
     sent.append(QStringLiteral("a position reading"));
     settle();
 
-    const std::int32_t zeroAt = position->reading.position.singleTurn;
+    const std::int32_t zeroAt = position.position->singleTurn;
     if (!step(quarn::zeroOffsetRequest(zeroAt), QStringLiteral("zero offset %1").arg(zeroAt), zeroFailed))
         return stopped();
     settle();
     writeNote(context, QStringLiteral("zero: a position reading"));
-    const std::optional<PollStep> after = pollStep(link, context, 2);
-    if (!after)
-        return link.port->isOpen() ? ExitFailure : stopped();
+    const UsableReading after = readUsablePosition(link, context, 2);
+    const quarn::CountsAt afterAt{after.position ? after.position->singleTurn : 0, sinceZeroReading.elapsed()};
+    if (after.portLost)
+        return stopped();
+    if (!after.position) {
+        // The zero is set but cannot be checked: it is not saved.
+        writeMessage(context, QStringLiteral("zero stopped after %1: the position read after the zero is not "
+                                             "fit to check it: %2")
+                                  .arg(sentText(), after.why));
+        return ExitNotConfirmed;
+    }
     sent.append(QStringLiteral("a position reading"));
     settle();
     if (!step(quarn::multiturnZeroRequest(), multiturn, multiturnFailed))
@@ -144,7 +203,26 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
     if (!step(quarn::multiturnZeroRequest(), multiturn, multiturnFailed))
         return stopped();
 
-    const quarn::PositionWord &now = after->reading.position;
+    // The encoder must say where it stands now, and that must be where the zero puts it.
+    writeNote(context, QStringLiteral("zero: a position reading to confirm it"));
+    const UsableReading closing = readUsablePosition(link, context, 1);
+    const quarn::CountsAt closingAt{closing.position ? closing.position->singleTurn : 0,
+                                    sinceZeroReading.elapsed()};
+    const QString what = QStringLiteral("zero at %1 counts (%2)").arg(zeroAt).arg(sent.join(QStringLiteral(", ")));
+    if (!closing.position)
+        return notConfirmed(context, what, closing.why);
+    const std::int32_t countsPerTurn = link.identity.resolution.countsPerTurn;
+    if (!quarn::zeroConfirmed(countsPerTurn, afterAt, closingAt))
+        return notConfirmed(context, what,
+                            QStringLiteral("it reads %1 counts %2 ms after the position the zero was set "
+                                           "to (and read %3 counts after %4 ms): not where that zero puts "
+                                           "the shaft")
+                                .arg(closingAt.counts)
+                                .arg(closingAt.msAfterZeroReading)
+                                .arg(afterAt.counts)
+                                .arg(afterAt.msAfterZeroReading));
+
+    const quarn::PositionWord &now = *closing.position;
     report(context, format, command,
            QStringLiteral("Zero set at %1 counts and saved; position now %2 counts, turns %3")
                .arg(zeroAt)
@@ -164,7 +242,11 @@ int runMultiturnZero(EncoderLink &link, OutputFormat format, Context &context)
         return ExitFailure;
     }
     return runSingle(link, context, quarn::multiturnZeroRequest(), 0, format, QStringLiteral("mt-zero"),
-                     QStringLiteral("Multiturn counter set to 0"));
+                     QStringLiteral("Multiturn counter set to 0"), [](const quarn::PositionWord &position) {
+                         return quarn::multiturnZeroConfirmed(position.multiTurn)
+                                    ? QString()
+                                    : QStringLiteral("the multiturn counter reads %1").arg(position.multiTurn);
+                     });
 }
 
 int runFactoryReset(EncoderLink &link, OutputFormat format, Context &context)

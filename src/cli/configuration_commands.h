@@ -2,7 +2,9 @@
 #pragma once
 
 // `zero`, `mt-zero`, `factory-reset` and `reset-status`: the window's command sequences with
-// the same requests, in the same order, with the same pauses.
+// the same requests, in the same order, with the same pauses, and then a position reading that
+// confirms them: each succeeds only when that reading comes whole and without the error flag
+// (for `zero`: near 0, for `mt-zero`: turns 0), and otherwise exits with ExitNotConfirmed.
 
 #include "cli_context.h"
 #include "encoder_link.h"

@@ -78,25 +78,49 @@ struct PollState {
     }
 };
 
+QString existingFileText(const QString &path)
+{
+    return QStringLiteral("file \"%1\" exists; --overwrite replaces it").arg(path);
+}
+
+std::unique_ptr<QIODevice> newFile(const QString &path)
+{
+    return std::make_unique<QFile>(path);
+}
+
 class Recording {
 public:
-    bool start(const QString &path, Context &context)
+    // A directory's file goes to a free name; a named file is created new, or replaced only
+    // with `overwrite`.
+    bool start(const RecordingTarget &target, bool overwrite, Context &context)
     {
-        path_ = path;
-        file_.setFileName(path);
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-            writeMessage(context, QStringLiteral("cannot create file \"%1\": %2").arg(path, file_.errorString()));
-            return false;
+        if (target.namedInDirectory) {
+            quarn::NewRecordingFile created = quarn::createNewRecordingFile(target.path, newFile);
+            path_ = created.path;
+            file_ = std::move(created.device);
+            if (file_ == nullptr)
+                return cannotCreate(created.error, context);
+        } else {
+            path_ = target.path;
+            file_ = newFile(path_);
+            const QIODevice::OpenMode replace = overwrite ? QIODevice::Truncate : QIODevice::NewOnly;
+            if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered | replace)) {
+                // Created by someone else since runDebug looked.
+                if (!overwrite && quarn::pathExists(path_)) {
+                    writeMessage(context, existingFileText(path_));
+                    file_.reset();
+                    return false;
+                }
+                return cannotCreate(file_->errorString(), context);
+            }
         }
         if (!writeLine(quarn::recordingHeaderLine(), context))
             return false;
         clock_.start();
-        *context.err << "Recording to " << QDir::toNativeSeparators(path) << '\n';
+        *context.err << "Recording to " << QDir::toNativeSeparators(path_) << '\n';
         context.err->flush();
         return true;
     }
-
-    bool isOpen() const { return file_.isOpen(); }
 
     bool writeRow(const PollState &poll, const quarn::DebugRecord &record, Context &context)
     {
@@ -113,26 +137,33 @@ public:
 
     void stop(Context &context)
     {
-        if (!file_.isOpen())
+        if (file_ == nullptr)
             return;
-        file_.close();
+        file_.reset();
         *context.err << quarn::recordingDurationLine(static_cast<std::uint32_t>(clock_.elapsed())) << '\n';
         context.err->flush();
     }
 
 private:
+    bool cannotCreate(const QString &reason, Context &context)
+    {
+        writeMessage(context, QStringLiteral("cannot create file \"%1\": %2").arg(path_, reason));
+        file_.reset();
+        return false;
+    }
+
     bool writeLine(const QByteArray &line, Context &context)
     {
         const QByteArray whole = line + quarn::RecordingLineEnd;
-        if (file_.write(whole) == whole.size())
+        if (file_->write(whole) == whole.size())
             return true;
-        writeMessage(context, QStringLiteral("cannot write to file \"%1\": %2").arg(path_, file_.errorString()));
-        file_.close();
+        writeMessage(context, QStringLiteral("cannot write to file \"%1\": %2").arg(path_, file_->errorString()));
+        file_.reset();
         return false;
     }
 
     QString path_;
-    QFile file_;
+    std::unique_ptr<QIODevice> file_; // open exactly while the recording runs
     QElapsedTimer clock_;
 };
 
@@ -204,18 +235,28 @@ QString debugRecordText(const quarn::DebugRecord &record, const quarn::HarmonicB
     return text;
 }
 
-QString recordingTarget(const QString &recordPath, const quarn::EncoderIdentity &identity,
-                        const QDateTime &start)
+RecordingTarget recordingTarget(const QString &recordPath, const quarn::EncoderIdentity &identity,
+                                const QDateTime &start)
 {
     if (!QFileInfo(recordPath).isDir())
-        return recordPath;
-    return quarn::recordingFilePath(recordPath, identity.partNumber, identity.serialNumber,
-                                    quarn::recordingTimestamp(start));
+        return {recordPath, false};
+    const QString wanted = quarn::recordingFilePath(recordPath, identity.partNumber, identity.serialNumber,
+                                                    quarn::recordingTimestamp(start));
+    return {quarn::firstFreePath(wanted, quarn::pathExists), true};
 }
 
 int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
 {
     const bool recording = !options.recordPath.isEmpty();
+    RecordingTarget target;
+    if (recording) {
+        target = recordingTarget(options.recordPath, link.identity, options.now());
+        // A run that may not write its file sends nothing.
+        if (!target.namedInDirectory && !options.overwrite && quarn::pathExists(target.path)) {
+            writeMessage(context, existingFileText(target.path));
+            return ExitFailure;
+        }
+    }
     // A recording always opens the debug mode first, as the window's does.
     if (options.unlock || recording)
         writeNote(context, QStringLiteral("debug: opening the debug mode"));
@@ -224,9 +265,8 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
 
     Recording file;
     if (recording) {
-        const QString target = recordingTarget(options.recordPath, link.identity, options.now());
-        writeNote(context, QStringLiteral("debug: recording to \"%1\"").arg(target));
-        if (!file.start(target, context))
+        writeNote(context, QStringLiteral("debug: recording to \"%1\"").arg(target.path));
+        if (!file.start(target, options.overwrite, context))
             return ExitFailure;
     }
 

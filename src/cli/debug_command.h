@@ -27,6 +27,7 @@ struct DebugOptions {
     qint64 count = 1;        // readings; 0 until stopped
     int intervalMs = 50;     // from the start of one reading to the next
     QString recordPath;      // a file, or a directory that gets the window's file name; empty: none
+    bool overwrite = false;  // an existing file named by recordPath is replaced rather than refused
     OutputFormat format = OutputFormat::Text;
     // Spoilt readings in a row that end the run with exit code 1; 0: never.
     int maxErrors = DefaultMaxErrors;
@@ -41,14 +42,22 @@ QJsonObject debugFaultJson(int codeLength, qint64 timeMs, const QString &fault);
 QString debugRecordText(const quarn::DebugRecord &record, const quarn::HarmonicBars &bars,
                         int codeLength, qint64 timeMs);
 
-// The path a recording goes to: `recordPath` itself, or the window's file name inside it when
-// it is a directory.
-QString recordingTarget(const QString &recordPath, const quarn::EncoderIdentity &identity,
-                        const QDateTime &start);
+struct RecordingTarget {
+    QString path;
+    // The window's file name inside a directory: made free (-2, -3, ...) when taken, never
+    // refused or replaced.
+    bool namedInDirectory = false;
+};
+
+// The path a recording goes to: `recordPath` itself, or the first free name from the window's
+// file name on inside it when it is a directory.
+RecordingTarget recordingTarget(const QString &recordPath, const quarn::EncoderIdentity &identity,
+                                const QDateTime &start);
 
 // Ctrl+C ends the run after the current reading; a spoilt reading is written as such and the
 // run goes on, up to --max-errors in a row; a recording is closed with its
-// duration on standard error.
+// duration on standard error. An existing file named for the recording without `overwrite`
+// ends the run before anything is sent.
 int runDebug(EncoderLink &link, const DebugOptions &options, Context &context);
 
 } // namespace cli

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace cli {
 
@@ -65,6 +66,45 @@ int selfCalOutcome(const quarn::SelfCalStatus &status, bool finished, qint64 wai
         return ExitCalibrationFailed;
     }
     return ExitSuccess;
+}
+
+struct StatusRead {
+    std::optional<QByteArray> status; // confirmed by two agreeing replies
+    bool portLost = false;
+};
+
+// Reads the status until two replies agree, a few requests at most. Replies that fail or come
+// spoilt are passed over, and only noted with --verbose.
+StatusRead readConfirmedStatus(EncoderLink &link, Context &context, quarn::SelfCalStatusConfirmation &reads)
+{
+    const QByteArray statusRequest(1, quarn::cmd::SelfCalStatus);
+    for (int attempt = 0; attempt < quarn::SelfCalStatusReadAttempts; ++attempt) {
+        QByteArray reply;
+        const serial::TransactionResult result =
+            transact(link, context, statusRequest, quarn::SelfCalStatusReplyLength, reply);
+        if (result == serial::TransactionResult::WriteFailed || result == serial::TransactionResult::NoPort) {
+            reportExchangeFailure(link, context, statusRequest, result, 0, quarn::SelfCalStatusReplyLength);
+            return {std::nullopt, true};
+        }
+        if (result == serial::TransactionResult::Incomplete)
+            writeNote(context, exchangeFailureText(link, statusRequest, result, reply.size(),
+                                                   quarn::SelfCalStatusReplyLength));
+        else if (!quarn::selfCalStatusPlausible(reply))
+            writeNote(context, QStringLiteral("selfcal: a spoilt status reply %1 passed over")
+                                   .arg(QString::fromLatin1(reply.toHex(' ').toUpper())));
+        if (const std::optional<QByteArray> status =
+                reads.take(result == serial::TransactionResult::Complete ? reply : QByteArray()))
+            return {status, false};
+    }
+    return {};
+}
+
+QString notConfirmed(const QString &when)
+{
+    return QStringLiteral("Command \"i\" failed! The status %1 could not be confirmed: no two of %2 "
+                          "replies agreed")
+        .arg(when)
+        .arg(quarn::SelfCalStatusReadAttempts);
 }
 
 int interrupted(Context &context)
@@ -158,13 +198,16 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
                                   .arg(identity.firmwareMinor));
     }
 
-    // The status before the start, kept for the whole run: any change of it means finished.
-    QByteArray initialStatus;
+    // The status before the start, kept for the whole run: a confirmed change of it means
+    // finished.
     writeNote(context, QStringLiteral("selfcal: reading the status before the start"));
-    if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, initialStatus)) {
-        writeMessage(context, statusFailed);
-        return ExitFailure;
+    quarn::SelfCalStatusConfirmation statusReads;
+    const StatusRead initial = readConfirmedStatus(link, context, statusReads);
+    if (!initial.status) {
+        writeMessage(context, initial.portLost ? statusFailed : notConfirmed(QStringLiteral("before the start")));
+        return initial.portLost ? ExitFailure : ExitNotConfirmed;
     }
+    const QByteArray initialStatus = *initial.status;
     if (options.format == OutputFormat::Text)
         *context.err << quarn::selfCalInitialText(initialStatus) << '\n';
 
@@ -177,19 +220,24 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     const int barMaximum = timeoutSeconds * 10;
     // Redrawn in place on a terminal; trace lines would break it up.
     const bool barShown = context.errIsTerminal && !context.trace;
-    bool finished = false;
+    bool changed = false;
     QElapsedTimer clock;
     clock.start();
     for (;;) {
         if (!pause(context, StepPauseMs))
             break;
-        // A status that does not come whole tells nothing; the wait goes on. Such a failure is
-        // not reported: the final status decides.
+        // A status that does not come whole, or comes spoilt, tells nothing; the wait goes on.
+        // A changed status ends it once a second reply agrees. Such a failure is not
+        // reported: the final status decides.
         QByteArray status;
         const serial::TransactionResult result = transact(
             link, context, statusRequest, quarn::SelfCalStatusReplyLength, status);
-        if (result == serial::TransactionResult::Complete)
-            finished = quarn::selfCalStatusChanged(initialStatus, status);
+        if (result == serial::TransactionResult::Complete) {
+            const std::optional<QByteArray> confirmed = statusReads.take(status);
+            changed = confirmed && quarn::selfCalStatusChanged(initialStatus, *confirmed);
+        } else {
+            statusReads.take({});
+        }
         // A port that takes no bytes any more will not bring the final status either.
         if (result == serial::TransactionResult::WriteFailed
             || result == serial::TransactionResult::NoPort) {
@@ -206,7 +254,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
             *context.err << '\r' << selfCalProgressBar(position, barMaximum);
             context.err->flush();
         }
-        if (finished || quarn::selfCalWaitExpired(position, timeoutSeconds) || context.stopRequested())
+        if (changed || quarn::selfCalWaitExpired(position, timeoutSeconds) || context.stopRequested())
             break;
     }
     if (barShown) {
@@ -216,14 +264,18 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     if (context.stopRequested())
         return interrupted(context);
     writeNote(context, QStringLiteral("selfcal: %1 after %2 s; reading the final status")
-                           .arg(finished ? QStringLiteral("the status changed") : QStringLiteral("no change"))
+                           .arg(changed ? QStringLiteral("the status changed") : QStringLiteral("no change"))
                            .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
 
-    QByteArray finalReply;
-    if (!exchange(link, context, statusRequest, quarn::SelfCalStatusReplyLength, finalReply)) {
-        writeMessage(context, statusFailed);
-        return ExitFailure;
+    // The final status, confirmed as the first was. Finished means that it differs from the
+    // status before the start.
+    const StatusRead closing = readConfirmedStatus(link, context, statusReads);
+    if (!closing.status) {
+        writeMessage(context, closing.portLost ? statusFailed : notConfirmed(QStringLiteral("at the end")));
+        return closing.portLost ? ExitFailure : ExitNotConfirmed;
     }
+    const QByteArray finalReply = *closing.status;
+    const bool finished = quarn::selfCalStatusChanged(initialStatus, finalReply);
     const quarn::SelfCalStatus finalStatus = quarn::decodeSelfCalStatus(finalReply);
     if (options.format == OutputFormat::Json) {
         writeJson(context, selfCalJson(finalStatus, finished, timeoutSeconds, identity.ringDiameterMm));

@@ -4,6 +4,7 @@
 #include "orodja.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTime>
 
@@ -75,6 +76,48 @@ QString recordingFilePath(const QString &directory, const QByteArray &partNumber
                           const QByteArray &serialNumber, const QString &timestamp)
 {
     return QDir(directory).filePath(recordingFileName(partNumber, serialNumber, timestamp));
+}
+
+bool pathExists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+QString firstFreePath(const QString &wanted, const PathTaken &taken)
+{
+    if (!taken(wanted))
+        return wanted;
+    const qsizetype nameStart = wanted.lastIndexOf(QLatin1Char('/')) + 1;
+    const qsizetype dot = wanted.lastIndexOf(QLatin1Char('.'));
+    const qsizetype insertAt = dot > nameStart ? dot : wanted.size();
+    for (int counter = 2; counter <= LastFreeNameCounter; ++counter) {
+        QString candidate = wanted;
+        candidate.insert(insertAt, QLatin1Char('-') + QString::number(counter));
+        if (!taken(candidate))
+            return candidate;
+    }
+    return wanted;
+}
+
+NewRecordingFile createNewRecordingFile(const QString &wanted, const RecordingFileFactory &create,
+                                        const PathTaken &taken)
+{
+    NewRecordingFile result;
+    for (int attempt = 0; attempt < RecordingCreateAttempts; ++attempt) {
+        result.path = firstFreePath(wanted, taken);
+        std::unique_ptr<QIODevice> device = create(result.path);
+        if (device->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            result.device = std::move(device);
+            result.error.clear();
+            return result;
+        }
+        result.error = device->errorString();
+        // Only a name taken since the check is worth another try.
+        if (!taken(result.path))
+            break;
+    }
+    return result;
 }
 
 QByteArray recordingHeaderLine()

@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The recording file of debug readings: its name, header line, rows and the duration line.
+// The recording file of debug readings: its name, its creation without replacing any file, the
+// header line, rows and the duration line.
 
 #include "debug_record.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QIODevice>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 namespace quarn {
 
@@ -31,6 +35,42 @@ QString recordingFileName(const QByteArray &partNumber, const QByteArray &serial
 // The file name inside the given directory.
 QString recordingFilePath(const QString &directory, const QByteArray &partNumber,
                           const QByteArray &serialNumber, const QString &timestamp);
+
+// Whether something already stands at a path, so that a new file cannot be created there.
+using PathTaken = std::function<bool(const QString &path)>;
+
+// A file, a directory or a link, a dangling link included (creating a file through it fails too).
+bool pathExists(const QString &path);
+
+// The highest counter firstFreePath tries.
+inline constexpr int LastFreeNameCounter = 9999;
+
+// The first path from `wanted` on that is not taken: `wanted` itself, else the file name with
+// "-2", "-3", ... before its last suffix (TEST_A_B_20240215090507.csv gives
+// TEST_A_B_20240215090507-2.csv, a.tar.gz gives a.tar-2.gz). Only what follows the last "/" is
+// the file name, so dots in directory names do not count. A name without a dot, or whose only
+// dot is its first character (.csv), gets the counter at its end. When every counter up to
+// LastFreeNameCounter is taken too, `wanted` is returned, and creating it as a new file fails.
+QString firstFreePath(const QString &wanted, const PathTaken &taken);
+
+// How many times createNewRecordingFile tries to create a file.
+inline constexpr int RecordingCreateAttempts = 10;
+
+using RecordingFileFactory = std::function<std::unique_ptr<QIODevice>(const QString &path)>;
+
+// The outcome of createNewRecordingFile.
+struct NewRecordingFile {
+    std::unique_ptr<QIODevice> device; // open for writing; null when no file could be created
+    QString path;                      // where it was created, or the last path tried
+    QString error;                     // why the last attempt failed
+};
+
+// Creates a recording at the first free path from `wanted` on, opened write-only, unbuffered
+// and with NewOnly: no existing file is ever truncated, not even one that appears between the
+// check and the open. Such an open fails, and the next free name is tried, up to
+// RecordingCreateAttempts times; any other failure ends at once.
+NewRecordingFile createNewRecordingFile(const QString &wanted, const RecordingFileFactory &create,
+                                        const PathTaken &taken = pathExists);
 
 // The 19 column names and MIS1 to MIS56, each followed by ";".
 QByteArray recordingHeaderLine();

@@ -74,6 +74,29 @@ bool selfCalStatusChanged(const QByteArray &initialReply, const QByteArray &curr
     return initialReply != currentReply;
 }
 
+bool selfCalStatusPlausible(const QByteArray &reply)
+{
+    constexpr std::uint8_t unusedBit = 0x80;
+    return reply.size() == SelfCalStatusLength && (byteAt(reply, 1) & unusedBit) == 0;
+}
+
+SelfCalStatusConfirmation::SelfCalStatusConfirmation(const QByteArray &lastRead)
+{
+    if (selfCalStatusPlausible(lastRead))
+        last_ = lastRead;
+}
+
+std::optional<QByteArray> SelfCalStatusConfirmation::take(const QByteArray &reply)
+{
+    if (!selfCalStatusPlausible(reply))
+        return std::nullopt;
+    const bool agrees = reply == last_;
+    last_ = reply;
+    if (agrees)
+        return reply;
+    return std::nullopt;
+}
+
 SelfCalLamps selfCalLamps(const SelfCalStatus &finalStatus, bool finished)
 {
     SelfCalLamps lamps;

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace quarn {
 
@@ -55,7 +56,38 @@ int selfCalProgressPosition(std::int64_t elapsedMs);
 bool selfCalWaitExpired(int progressPosition, int timeoutSeconds);
 
 // The finished flag: the status differs from the one read before the start (length included).
+// Both must be confirmed statuses (below): a spoilt reply differs from everything.
 bool selfCalStatusChanged(const QByteArray &initialReply, const QByteArray &currentReply);
+
+// A status reply that looks like one: exactly 8 bytes (nothing more came on the line) and the
+// unused bit 7 of byte 1 clear. Byte 0 is not used and not judged.
+bool selfCalStatusPlausible(const QByteArray &reply);
+
+// How many status requests a run spends on each status it must be sure of (the one before the
+// start, the final one) before it gives up: two agreeing replies are needed, so one spoilt or
+// missing reply on the way is tolerated, and up to two of them.
+inline constexpr int SelfCalStatusReadAttempts = 4;
+
+// What the encoder's status really is, from a run of status reads: a status counts once a
+// plausible reply agrees with the plausible reply before it. Replies that fail or are not
+// plausible are passed over (they neither confirm nor break a pair); a single spoilt reply
+// then never decides anything, since random bytes do not agree with the reply before them.
+class SelfCalStatusConfirmation {
+public:
+    SelfCalStatusConfirmation() = default;
+    // Goes on from a reply read before: when it was plausible, one agreeing reply confirms it.
+    explicit SelfCalStatusConfirmation(const QByteArray &lastRead);
+
+    // Takes one read: the reply, or an empty array when the read failed. Gives the status once
+    // confirmed, nothing while it is not.
+    std::optional<QByteArray> take(const QByteArray &reply);
+
+    // The last plausible reply taken (empty before the first).
+    const QByteArray &lastPlausible() const { return last_; }
+
+private:
+    QByteArray last_;
+};
 
 // Lamp colours (24-bit, red in the low byte).
 struct SelfCalLamps {

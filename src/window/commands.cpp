@@ -8,9 +8,12 @@
 #include "wait_ms.h"
 
 #include "identification.h"
+#include "poll_decoding.h"
 #include "quarn_konstante.h"
+#include "write_confirmation.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -147,11 +150,15 @@ void TMainForm::btnSTzeroClick()
         return;
     if (!pause())
         return;
-    // The zero is set only to a position read here, whole and without the error flag: a failed
-    // or flagged reading would leave ST_value stale or wrong, and "c" would save it.
-    const bool positionRead = BeriPozicijo() && !Encoder_Error;
-    const qint32 zeroAt = ST_value;
-    if (!positionRead) {
+    // The zero is set only to a position read here from a reply fit to act on: whole, with the
+    // echo of its command and without the error flag. The display decodes whatever came, but a
+    // failed, flagged or spoilt reading would leave ST_value stale or wrong, and "c" would save
+    // it. The decoded reply is still at hand as RxBufferHex.
+    const int positionIndex = quarn::pollCycleIndex(TrenutniUkazIdx);
+    std::optional<quarn::PositionWord> position;
+    if (BeriPozicijo())
+        position = quarn::usablePosition(QByteArray::fromHex(RxBufferHex), positionIndex, pollIdentity());
+    if (!position) {
         showMessage(MessageKind::Error, zeroFailed);
         ui->cbBeriEnkoder->setChecked(wasReading);
         return;
@@ -159,7 +166,7 @@ void TMainForm::btnSTzeroClick()
     if (!pause())
         return;
 
-    zeroRequest = quarn::zeroOffsetRequest(zeroAt);
+    zeroRequest = quarn::zeroOffsetRequest(position->singleTurn);
     if (!sendCommand(zeroRequest, zeroFailed))
         return;
 

@@ -122,21 +122,26 @@ void TMainForm::startRecording()
     if (!ui->cbShranjujMeritveDebug->isChecked() || ShraniFajl != nullptr)
         return;
 
-    const QString path =
+    // Two starts within one second with the same encoder want the same name: the later one
+    // gets a free name beside it, and no existing file is replaced.
+    const QString wanted =
         quarn::recordingFilePath(recordingDirectory(), prebran_ident, prebrana_serijska,
                                  quarn::recordingTimestamp(recordingStartTime()));
+    quarn::NewRecordingFile created = quarn::createNewRecordingFile(
+        wanted, [this](const QString &path) { return createRecordingFile(path); });
+    const QString path = created.path;
+    std::unique_ptr<QIODevice> file = std::move(created.device);
     ui->mmFileName->clear();
     ui->mmFileName->appendPlainText(QDir::toNativeSeparators(path));
 
-    std::unique_ptr<QIODevice> file = createRecordingFile(path);
-    const bool created = file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
-    if (!created
+    if (file == nullptr
         || !writeWholeLine(*file, quarn::recordingHeaderLine() + quarn::RecordingLineEnd)) {
-        const QString reason = file->errorString();
+        const bool opened = file != nullptr;
+        const QString reason = opened ? file->errorString() : created.error;
         file.reset();
         showMessage(MessageKind::Error,
-                    (created ? QStringLiteral("Cannot write to file \"%1\". %2")
-                             : QStringLiteral("Cannot create file \"%1\". %2"))
+                    (opened ? QStringLiteral("Cannot write to file \"%1\". %2")
+                            : QStringLiteral("Cannot create file \"%1\". %2"))
                         .arg(QDir::toNativeSeparators(path), reason));
         // No file is open, so this untick has nothing to close and reports no duration.
         ui->cbShranjujMeritveDebug->setChecked(false);

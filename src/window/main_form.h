@@ -35,6 +35,7 @@ class SerialPort;
 
 namespace quarn {
 struct SelfCalLamps;
+class SelfCalStatusConfirmation;
 }
 
 class TMainForm : public QWidget {
@@ -209,6 +210,9 @@ private:
     PendingReadouts m_pendingReadouts;
     // Brings the readouts, lamps, dial and echo up to date with the pending readings.
     void showPendingReadouts();
+    // The identified encoder as the poll decoding needs it: turn type, resolution, mask and
+    // air-gap coefficients.
+    quarn::EncoderIdentity pollIdentity() const;
 protected:
     // Decodes the reply of poll index 1 to 7 in RxBuffer into the fields, and the controls
     // take it at the next painted frame. Virtual so that a benchmark can time it.
@@ -242,6 +246,9 @@ private:
     bool sendCommand(const QByteArray &request, const QString &failureText);
     // "Multiturn 0"; false when its request failed.
     bool runMultiturnZero();
+    // Reads the self-calibration status until two replies agree (a few requests at most);
+    // nothing when they never did or the port is gone.
+    std::optional<QByteArray> readConfirmedSelfCalStatus(quarn::SelfCalStatusConfirmation &reads);
     // Colours the seven lamps of the self-calibration status.
     void showSelfCalLamps(const quarn::SelfCalLamps &lamps);
     int m_commandRunDepth = 0;

@@ -83,16 +83,20 @@ bool TMainForm::BeriPozicijo()
     return decoded;
 }
 
-void TMainForm::DecodeResponse(int index)
+quarn::EncoderIdentity TMainForm::pollIdentity() const
 {
-    // The turn type, resolution and air-gap coefficients of the identified encoder.
     quarn::EncoderIdentity identity;
     identity.multiturn = Multiturn == 1;
     identity.resolution = {resolucija_bitov, Enkoder_CPR};
     identity.singleTurnMask = Singleturn_maska;
     identity.airGapK = AirGapK;
     identity.airGapN = AirGapN;
-    const quarn::PollReading reading = quarn::decodePollReading(RxBuffer, index, identity);
+    return identity;
+}
+
+void TMainForm::DecodeResponse(int index)
+{
+    const quarn::PollReading reading = quarn::decodePollReading(RxBuffer, index, pollIdentity());
     const quarn::PositionWord &word = reading.position;
     MTST_value = word.raw;
     Encoder_Error = word.error;

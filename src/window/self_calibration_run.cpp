@@ -14,6 +14,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -69,56 +70,77 @@ void TMainForm::btnStartSelfCalClick()
         timeoutSeconds = timeout.seconds;
     }
 
-    // The status before the start, kept for the whole run: any change of it means finished.
-    // Without it (no reply, or no port) nothing later can be compared, so no outcome can be told.
-    QByteArray initialStatus;
-    if (ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, initialStatus) != 0) {
+    // The status before the start, kept for the whole run: a confirmed change of it means
+    // finished. Without it (no agreeing replies, or no port) nothing later can be compared, so
+    // no outcome can be told.
+    quarn::SelfCalStatusConfirmation statusReads;
+    const std::optional<QByteArray> initialStatus = readConfirmedSelfCalStatus(statusReads);
+    if (!initialStatus) {
         showMessage(MessageKind::Error, statusFailed);
         return;
     }
-    ui->lblAselfCalResult->setText(quarn::selfCalInitialText(initialStatus));
+    ui->lblAselfCalResult->setText(quarn::selfCalInitialText(*initialStatus));
 
     if (!pause())
         return;
     if (!sendCommand(quarn::selfCalStartRequest(), QStringLiteral("Command \"Unlock + A\" failed!")))
         return;
 
-    bool finished = false;
     QElapsedTimer clock;
     clock.start();
     for (;;) {
         orodja::WaitMs(StepPauseMs);
         if (orodja::applicationTerminating())
             return;
-        // A status that does not come whole tells nothing; the wait goes on. A port that is gone
-        // brings none: the run ends there.
+        // A status that does not come whole, or comes spoilt, tells nothing; the wait goes on.
+        // A changed status ends it once a second reply agrees. A port that is gone brings
+        // none: the run ends there.
         const int result =
             ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, RxBuffer);
-        if (result == 0)
-            finished = quarn::selfCalStatusChanged(initialStatus, RxBuffer);
         if (result == -3) {
             showMessage(MessageKind::Error, statusFailed);
             return;
         }
+        const std::optional<QByteArray> status = statusReads.take(result == 0 ? RxBuffer : QByteArray());
+        const bool changed = status && quarn::selfCalStatusChanged(*initialStatus, *status);
         const int position = quarn::selfCalProgressPosition(clock.elapsed());
         setProgress(ui->pbSelfCalProgress, position);
         if (orodja::applicationTerminating())
             return;
-        if (finished || quarn::selfCalWaitExpired(position, timeoutSeconds))
+        if (changed || quarn::selfCalWaitExpired(position, timeoutSeconds))
             break;
     }
 
-    if (ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, RxBuffer) != 0) {
+    // The final status, confirmed as the first was: after a change the wait saw, the first
+    // reply that agrees with it. Finished means that it differs from the status before the
+    // start; a status that changed just after the wait gave up counts too.
+    const std::optional<QByteArray> finalStatus = readConfirmedSelfCalStatus(statusReads);
+    if (!finalStatus) {
         showMessage(MessageKind::Error, statusFailed);
         return;
     }
+    RxBuffer = *finalStatus;
+    const bool finished = quarn::selfCalStatusChanged(*initialStatus, *finalStatus);
     const quarn::SelfCalOutcome outcome =
-        quarn::selfCalOutcome(RxBuffer, finished, timeoutSeconds, PremerKodeRinga, QLocale());
+        quarn::selfCalOutcome(*finalStatus, finished, timeoutSeconds, PremerKodeRinga, QLocale());
     showSelfCalLamps(outcome.lamps);
     ui->lblAselfCalResult->setText(outcome.report);
     setProgress(ui->pbSelfCalProgress, outcome.progress);
 
     ui->cbBeriEnkoder->setChecked(wasReading);
+}
+
+std::optional<QByteArray> TMainForm::readConfirmedSelfCalStatus(quarn::SelfCalStatusConfirmation &reads)
+{
+    const QByteArray statusRequest(1, quarn::cmd::SelfCalStatus);
+    for (int attempt = 0; attempt < quarn::SelfCalStatusReadAttempts; ++attempt) {
+        const int result = ComTransaction(ComID, statusRequest, quarn::SelfCalStatusReplyLength, RxBuffer);
+        if (result == -3)
+            return std::nullopt;
+        if (const std::optional<QByteArray> status = reads.take(result == 0 ? RxBuffer : QByteArray()))
+            return status;
+    }
+    return std::nullopt;
 }
 
 void TMainForm::showSelfCalLamps(const quarn::SelfCalLamps &lamps)

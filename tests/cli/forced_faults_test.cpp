@@ -5,8 +5,11 @@
 
 #include "cli_harness.h"
 
+#include "encoder_link.h"
 #include "fake_serial_port.h"
 #include "quarn_konstante.h"
+
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -27,31 +30,89 @@ QByteArray identificationReply(std::uint8_t minor)
 
 const QByteArray GoodPosition = QByteArray::fromHex("31") + QByteArray::fromHex("0002") + QByteArray::fromHex("00FA02");
 
+// Where the scripted shaft stands: 1000 counts of 18 bits, turn 2.
+constexpr std::int32_t ShaftCounts = 1000;
+constexpr std::int32_t CountsPerTurn = 262144;
+
+// The reply to "1" (or, without the echo, "3") at these counts, turn 2, no error.
+QByteArray positionReply(std::int32_t counts, bool echo = true)
+{
+    const std::uint32_t word = (static_cast<std::uint32_t>(counts) << 6) | 0x02u;
+    QByteArray reply = QByteArray::fromHex("0002");
+    reply.append(static_cast<char>(word >> 16));
+    reply.append(static_cast<char>(word >> 8));
+    reply.append(static_cast<char>(word));
+    return echo ? '1' + reply : reply;
+}
+
 struct Script {
-    // The replies to the first "1" requests, in turn; every later one is GoodPosition.
+    // The replies to the first "1" requests, in turn; every later one is the shaft's position.
     QList<QByteArray> positionReplies;
     // A self-calibration status that never changes; without it "i" goes unanswered.
     bool answersStatus = false;
+    // The zero requests change nothing: the shaft keeps reading 1000.
+    bool ignoresZero = false;
+    // Nothing is answered once this request has arrived.
+    QByteArray silentAfter;
 };
 
-// An encoder on a scripted port: identification, position replies ("1" and "3": 1000 counts,
-// turn 2), and no answer to anything else unless the script says so.
+Script withReplies(QList<QByteArray> positionReplies)
+{
+    Script script;
+    script.positionReplies = std::move(positionReplies);
+    return script;
+}
+
+Script answeringStatus()
+{
+    Script script;
+    script.answersStatus = true;
+    return script;
+}
+
+Script silentAfter(const QByteArray &request)
+{
+    Script script;
+    script.silentAfter = request;
+    return script;
+}
+
+Script ignoringZero()
+{
+    Script script;
+    script.ignoresZero = true;
+    return script;
+}
+
+// An encoder on a scripted port: identification, position replies ("1" and "3": 1000 counts
+// less the zero offset, turn 2), and no answer to anything else unless the script says so.
 std::unique_ptr<serial::FakeSerialPort> scriptedEncoder(const Script &script = {})
 {
     auto port = std::make_unique<serial::FakeSerialPort>();
     auto positions = std::make_shared<qsizetype>(0);
-    port->setResponder([script, positions](const QByteArray &request) {
+    auto zeroOffset = std::make_shared<std::int32_t>(0);
+    auto silent = std::make_shared<bool>(false);
+    port->setResponder([script, positions, zeroOffset, silent](const QByteArray &request) {
         QList<serial::FakeReplyChunk> reply;
-        if (request == "v") {
+        const std::int32_t counts = ((ShaftCounts - *zeroOffset) % CountsPerTurn + CountsPerTurn) % CountsPerTurn;
+        if (*silent) {
+            return reply;
+        } else if (request == "v") {
             reply.append({0, identificationReply(9)});
         } else if (request == "1") {
             const qsizetype index = (*positions)++;
-            reply.append({0, index < script.positionReplies.size() ? script.positionReplies.at(index) : GoodPosition});
+            reply.append({0, index < script.positionReplies.size() ? script.positionReplies.at(index)
+                                                                   : positionReply(counts)});
         } else if (request == "3") {
-            reply.append({0, GoodPosition.mid(1)}); // no echo
+            reply.append({0, positionReply(counts, false)});
         } else if (request == "i" && script.answersStatus) {
             reply.append({0, QByteArray::fromHex("6900000000000000")});
+        } else if (request.startsWith(quarn::UnlockPrefix + 'Z') && !script.ignoresZero) {
+            // The argument 2 clears the offset; any other is the position that reads 0.
+            const std::int32_t value = static_cast<std::int32_t>(qFromBigEndian<quint32>(request.constData() + 5));
+            *zeroOffset = value == 2 ? 0 : value;
         }
+        *silent = !script.silentAfter.isEmpty() && request == script.silentAfter;
         return reply;
     });
     return port;
@@ -99,12 +160,16 @@ TEST_F(ForcedFaultsTest, AWriteFailingMidPollEndsWithCableDisconnectedAndTheRead
 
 TEST_F(ForcedFaultsTest, AStatusThatNeverComesStopsTheSelfCalibrationBeforeItsStart)
 {
-    const CliResult result = run({QStringLiteral("selfcal"), QStringLiteral("--arc"), QStringLiteral("300")},
+    const CliResult result = run({QStringLiteral("selfcal"), QStringLiteral("--arc"), QStringLiteral("300"),
+                                  QStringLiteral("--verbose")},
                                  scriptedEncoder());
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 5);
     EXPECT_TRUE(result.out.isEmpty());
     EXPECT_TRUE(result.err.contains(QStringLiteral("no reply to \"i\" within 300 ms")));
-    EXPECT_TRUE(result.errLines().last().endsWith(QStringLiteral("Command \"i\" failed!")));
+    EXPECT_EQ(result.errLines().last(),
+              QStringLiteral("trevisor-cli: Command \"i\" failed! The status before the start could not be "
+                             "confirmed: no two of 4 replies agreed"));
+    EXPECT_EQ(record->written().count('i'), 4);
     // Arc and timeout went out, the start did not.
     const QByteArray written = record->written();
     EXPECT_TRUE(written.contains(quarn::selfCalArcRequest(300)));
@@ -120,15 +185,16 @@ TEST_F(ForcedFaultsTest, ZeroSetsNoZeroWithoutAGoodPositionReadingOfItsOwn)
         QString reason;
     };
     const Case cases[] = {
-        {"error flag", QByteArray::fromHex("31000200FA00"),
-         QStringLiteral("the position read for the zero carries the error flag")},
+        {"error flag", QByteArray::fromHex("31000200FA00"), QStringLiteral("the reading carries the error flag")},
         {"short reply", QByteArray::fromHex("3100"), QStringLiteral("incomplete reply to \"1\"")},
+        {"wrong echo", QByteArray::fromHex("3200020C40B2"), QStringLiteral("it begins with 32, not the echo")},
+        {"a byte too many", GoodPosition + '\0', QStringLiteral("is not a whole reply to \"1\"")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         // The first reading, which checks the error flag before anything is sent, is good.
         const CliResult result =
-            run({QStringLiteral("zero")}, scriptedEncoder({{GoodPosition, c.positionReply}}));
+            run({QStringLiteral("zero")}, scriptedEncoder(withReplies({GoodPosition, c.positionReply})));
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_TRUE(result.out.isEmpty());
         const QStringList lines = result.failureLines();
@@ -146,10 +212,10 @@ TEST_F(ForcedFaultsTest, ZeroSetsNoZeroWithoutAGoodPositionReadingOfItsOwn)
 
 TEST_F(ForcedFaultsTest, APortLostDuringTheSelfCalibrationWaitEndsItAtThatStatusRequest)
 {
-    auto port = scriptedEncoder({{}, true});
-    // "v" (0), arc (1-7), timeout (8-13), status (14), start (15-19), the wait's first status
-    // (20): its second one cannot be written.
-    port->failWriteAt(21);
+    auto port = scriptedEncoder(answeringStatus());
+    // "v" (0), arc (1-7), timeout (8-13), two agreeing statuses (14, 15), start (16-20), the
+    // wait's first status (21): its second one cannot be written.
+    port->failWriteAt(22);
     const CliResult result = run({QStringLiteral("selfcal")}, std::move(port));
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.out.isEmpty());
@@ -159,7 +225,7 @@ TEST_F(ForcedFaultsTest, APortLostDuringTheSelfCalibrationWaitEndsItAtThatStatus
         << result.err.toStdString();
     EXPECT_EQ(lines.last(), QStringLiteral("trevisor-cli: Command \"i\" failed!"));
     // Nothing after the failed write, and the port released.
-    EXPECT_EQ(record->writes.size(), 22);
+    EXPECT_EQ(record->writes.size(), 23);
     EXPECT_EQ(record->events.last(), QStringLiteral("close"));
 }
 
@@ -171,7 +237,7 @@ TEST_F(ForcedFaultsTest, SpoiltReadingsAreWrittenAsSuchAndThePollGoesOn)
     const CliResult json = run({QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("1"),
                                 QStringLiteral("--count"), QStringLiteral("6"), QStringLiteral("--interval"),
                                 QStringLiteral("0"), QStringLiteral("--json")},
-                               scriptedEncoder({{GoodPosition, shortReply, wrongEcho, GoodPosition, QByteArray()}}));
+                               scriptedEncoder(withReplies({GoodPosition, shortReply, wrongEcho, GoodPosition, QByteArray()})));
     EXPECT_EQ(json.exitCode, 0) << json.err.toStdString();
     const QList<QJsonObject> readings = json.jsonLines();
     ASSERT_EQ(readings.size(), 6);
@@ -196,7 +262,7 @@ TEST_F(ForcedFaultsTest, SpoiltReadingsAreWrittenAsSuchAndThePollGoesOn)
     const CliResult csv = run({QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("1"),
                                QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("--interval"),
                                QStringLiteral("0"), QStringLiteral("--csv")},
-                              scriptedEncoder({{shortReply}}));
+                              scriptedEncoder(withReplies({shortReply})));
     EXPECT_EQ(csv.exitCode, 0);
     const QStringList row = csv.outLines().value(1).split(u';');
     ASSERT_EQ(row.size(), 15);
@@ -223,7 +289,7 @@ TEST_F(ForcedFaultsTest, TooManySpoiltReadingsInARowEndTheRunWithExitCodeOne)
         const CliResult result = run(QStringList{QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("1"),
                                                  QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--json")}
                                          + c.options,
-                                     scriptedEncoder({bad}));
+                                     scriptedEncoder(withReplies(bad)));
         EXPECT_EQ(result.exitCode, c.exitCode);
         EXPECT_EQ(result.jsonLines().size(), c.lines);
         if (c.exitCode != 0) {
@@ -237,7 +303,7 @@ TEST_F(ForcedFaultsTest, TooManySpoiltReadingsInARowEndTheRunWithExitCodeOne)
     const CliResult result = run({QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("1"),
                                   QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--count"),
                                   QStringLiteral("6")},
-                                 scriptedEncoder({mixed}));
+                                 scriptedEncoder(withReplies(mixed)));
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
 }
 
@@ -302,6 +368,96 @@ TEST_F(ForcedFaultsTest, CtrlCDuringZeroLetsTheSequenceFinishAndALostPortSaysWha
     EXPECT_EQ(result.failureLines().last(),
               QStringLiteral("trevisor-cli: zero stopped after zero offset 2, multiturn 0, a position reading, "
                              "zero offset 1000, a position reading, multiturn 0; nothing was saved"));
+}
+
+TEST_F(ForcedFaultsTest, ZeroSucceedsOnlyWhenAReadingAfterTheSaveShowsTheZero)
+{
+    // What went out in every case: the whole sequence, up to and with the closing reading.
+    const QString sent = QStringLiteral("zero at 1000 counts (zero offset 2, multiturn 0, a position reading, "
+                                        "zero offset 1000, a position reading, multiturn 0, save, multiturn 0)"
+                                        " was sent, but the encoder did not confirm it: ");
+    struct Case {
+        const char *what;
+        Script script;
+        int exitCode;
+        QString failure; // after `sent`; empty: success
+    };
+    const Case cases[] = {
+        {"the encoder takes the zero", {}, 0, {}},
+        {"silent after the save", silentAfter(quarn::saveRequest()), 5,
+         QStringLiteral("no reply to \"1\" within 300 ms")},
+        {"the closing reading has a wrong echo", withReplies({GoodPosition, GoodPosition, QByteArray::fromHex("3200020C40B2")}),
+         5, QStringLiteral("corrupt reply to \"1\" on /dev/fake0: it begins with 32, not the echo")},
+        {"the closing reading carries the error flag",
+         withReplies({GoodPosition, GoodPosition, QByteArray::fromHex("31000200FA00")}), 5,
+         QStringLiteral("the reading carries the error flag")},
+        {"the zero is not taken", ignoringZero(), 5, QStringLiteral("it reads 1000 counts ")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const CliResult result = run({QStringLiteral("zero"), QStringLiteral("--json")}, scriptedEncoder(c.script));
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err.toStdString();
+        const QByteArray written = record->written();
+        EXPECT_TRUE(written.contains(quarn::saveRequest()));
+        // The closing reading comes after the last write.
+        EXPECT_TRUE(written.endsWith(quarn::multiturnZeroRequest() + '1')) << written.toHex().toStdString();
+        if (c.failure.isEmpty()) {
+            ASSERT_EQ(result.jsonLines().size(), 1);
+            EXPECT_EQ(result.jsonLines().first()[u"countsAfter"].toInt(), 0);
+            EXPECT_TRUE(result.failureLines().isEmpty()) << result.err.toStdString();
+            continue;
+        }
+        EXPECT_TRUE(result.out.isEmpty());
+        const QStringList lines = result.failureLines();
+        ASSERT_EQ(lines.size(), 1) << result.err.toStdString();
+        EXPECT_TRUE(lines.first().startsWith(QStringLiteral("trevisor-cli: ") + sent + c.failure))
+            << lines.first().toStdString();
+    }
+}
+
+TEST_F(ForcedFaultsTest, SingleCommandsSucceedOnlyWhenAReadingAfterTheirRequestComesGood)
+{
+    struct Case {
+        const char *what;
+        QString command;
+        QByteArray request;
+        Script script;
+        int exitCode;
+        QString failure;
+    };
+    const QByteArray flagged = QByteArray::fromHex("31000200FA00");
+    const QByteArray wrongTurn = QByteArray::fromHex("31000500FA02"); // turn 5
+    const Case cases[] = {
+        {"mt-zero confirmed", QStringLiteral("mt-zero"), quarn::multiturnZeroRequest(),
+         withReplies({QByteArray::fromHex("31000000FA02")}), 0, {}},
+        {"mt-zero, silent after it", QStringLiteral("mt-zero"), quarn::multiturnZeroRequest(),
+         silentAfter(quarn::multiturnZeroRequest()), 5, QStringLiteral("no reply to \"1\" within 300 ms")},
+        {"mt-zero, the counter not at 0", QStringLiteral("mt-zero"), quarn::multiturnZeroRequest(), withReplies({wrongTurn}), 5,
+         QStringLiteral("the multiturn counter reads 5")},
+        {"factory-reset confirmed", QStringLiteral("factory-reset"), quarn::factoryResetRequest(), {}, 0, {}},
+        {"factory-reset, silent after it", QStringLiteral("factory-reset"), quarn::factoryResetRequest(),
+         silentAfter(quarn::factoryResetRequest()), 5, QStringLiteral("no reply to \"1\" within 300 ms")},
+        {"reset-status, a flagged reading after it", QStringLiteral("reset-status"),
+         quarn::resetPersistentStatusRequest(), withReplies({flagged}), 5, QStringLiteral("the reading carries the error flag")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const CliResult result = run({c.command}, scriptedEncoder(c.script));
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err.toStdString();
+        EXPECT_TRUE(record->written().endsWith(c.request + '1'));
+        if (c.failure.isEmpty()) {
+            EXPECT_TRUE(result.failureLines().isEmpty()) << result.err.toStdString();
+            EXPECT_FALSE(result.out.isEmpty());
+            continue;
+        }
+        EXPECT_TRUE(result.out.isEmpty());
+        const QStringList lines = result.failureLines();
+        ASSERT_EQ(lines.size(), 1) << result.err.toStdString();
+        EXPECT_TRUE(lines.first().startsWith(
+            QStringLiteral("trevisor-cli: \"%1\" was sent, but the encoder did not confirm it: %2")
+                .arg(cli::requestName(c.request), c.failure)))
+            << lines.first().toStdString();
+    }
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 // what it leaves in the encoder, and its exit code.
 
 #include "cli_harness.h"
+#include "debug_command.h"
+#include "encoder_link.h"
 
 #include "quarn_konstante.h"
 #include "recording.h"
@@ -198,7 +200,9 @@ TEST(SubcommandsTest, ConfigurationCommandsChangeTheEncoderAndReportOneJsonLine)
     const CliResult status = run("reset-status");
     ASSERT_EQ(status.exitCode, 0) << status.err.toStdString();
     EXPECT_EQ(encoder.snapshot().persistentStatusWord, 0);
-    EXPECT_EQ(requestsAfterIdentification(encoder), std::vector<QByteArray>{quarn::resetPersistentStatusRequest()});
+    // Each command ends with the reading that confirms it.
+    EXPECT_EQ(requestsAfterIdentification(encoder),
+              (std::vector<QByteArray>{quarn::resetPersistentStatusRequest(), QByteArrayLiteral("1")}));
 
     const CliResult zero = run("zero");
     ASSERT_EQ(zero.exitCode, 0) << zero.err.toStdString();
@@ -212,35 +216,21 @@ TEST(SubcommandsTest, ConfigurationCommandsChangeTheEncoderAndReportOneJsonLine)
 
     encoder.setPosition(5 * 262144 + 123456 + 1000);
     const CliResult multiturn = run("mt-zero");
-    ASSERT_EQ(multiturn.exitCode, 0);
-    // "M" has no reply, so the command may end and close the port before the encoder's thread
-    // has read it. Closing gives the pseudo-terminal back its former rate, and the simulator
-    // judges the rate when it reads: on a busy machine it may read "M" at the wrong rate and
-    // ignore it. What the command owes is the request; the turns follow when it came through.
-    QElapsedTimer sinceMultiturn;
-    sinceMultiturn.start();
-    const auto multiturnEntries = [&] {
-        std::vector<sim::LogEntry> entries;
-        for (const sim::LogEntry &entry : encoder.log()) {
-            if (entry.bytes != "v")
-                entries.push_back(entry);
-        }
-        return entries;
-    };
-    while (multiturnEntries().empty() && sinceMultiturn.elapsed() < 5000)
-        QThread::msleep(5);
-    const std::vector<sim::LogEntry> sent = multiturnEntries();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent.front().bytes, quarn::multiturnZeroRequest());
-    if (sent.front().note == sim::ParseNote::Ok) {
-        EXPECT_EQ(encoder.snapshot().reading.turns, 0);
-        EXPECT_EQ(encoder.snapshot().reading.singleTurn, 1000u);
-    }
+    ASSERT_EQ(multiturn.exitCode, 0) << multiturn.err.toStdString();
+    // The reading that confirms "M" comes after it, so the encoder has taken it by then.
+    EXPECT_EQ(requestsAfterIdentification(encoder),
+              (std::vector<QByteArray>{quarn::multiturnZeroRequest(), QByteArrayLiteral("1")}));
+    EXPECT_EQ(encoder.snapshot().reading.turns, 0);
+    EXPECT_EQ(encoder.snapshot().reading.singleTurn, 1000u);
+    ASSERT_EQ(multiturn.jsonLines().size(), 1);
+    EXPECT_EQ(multiturn.jsonLines().first()[u"turnsAfter"].toInt(), 0);
+    EXPECT_EQ(multiturn.jsonLines().first()[u"countsAfter"].toInt(), 1000);
 
     const CliResult factory = run("factory-reset");
     ASSERT_EQ(factory.exitCode, 0);
     EXPECT_EQ(encoder.snapshot().settings.zeroOffset, 0);
-    EXPECT_EQ(requestsAfterIdentification(encoder), std::vector<QByteArray>{quarn::factoryResetRequest()});
+    EXPECT_EQ(requestsAfterIdentification(encoder),
+              (std::vector<QByteArray>{quarn::factoryResetRequest(), QByteArrayLiteral("1")}));
 
     for (const CliResult *result : {&status, &zero, &multiturn, &factory}) {
         ASSERT_EQ(result->jsonLines().size(), 1);
@@ -341,6 +331,40 @@ TEST(SubcommandsTest, SelfCalibrationReportsItsOutcomeAndFlags)
     EXPECT_TRUE(text.errLines().value(1).startsWith(QStringLiteral("Counter: "))) << text.err.toStdString();
 }
 
+TEST(SubcommandsTest, SpoiltStatusRepliesNeitherFinishTheCalibrationNorMakeItsReport)
+{
+    // Every third reply to each command spoilt in turn: random bytes, the last byte missing, and
+    // (for the status, which has no position word) unchanged.
+    sim::EncoderConfig config = encoderAt(0);
+    config.selfCalibration.durationMs.reset();
+    config.selfCalibration.eccentricityUm = 100;
+    config.faults.mixedFaultEvery = 3;
+    sim::SimulatedEncoder encoder(config);
+    CliHarness cli;
+    const auto run = [&] {
+        return cli.run(QStringList{QStringLiteral("selfcal"), QStringLiteral("--json"), QStringLiteral("--timeout"),
+                                   QStringLiteral("1")}
+                       + portOf(encoder.portPath()));
+    };
+
+    const CliResult never = run();
+    EXPECT_EQ(never.exitCode, cli::ExitCalibrationNotFinished) << never.err.toStdString();
+    ASSERT_EQ(never.jsonLines().size(), 1);
+    EXPECT_FALSE(never.jsonLines().first()[u"flags"].toObject()[u"finished"].toBool());
+    EXPECT_EQ(never.jsonLines().first()[u"eccentricityUm"].toInt(), 0);
+
+    // A calibration that finishes gives its own figures, not those of a spoilt reply.
+    sim::SelfCalibrationConfig finishing = config.selfCalibration;
+    finishing.durationMs = 300;
+    encoder.setSelfCalibration(finishing);
+    const CliResult finished = run();
+    EXPECT_EQ(finished.exitCode, 0) << finished.err.toStdString();
+    ASSERT_EQ(finished.jsonLines().size(), 1);
+    EXPECT_TRUE(finished.jsonLines().first()[u"flags"].toObject()[u"successful"].toBool());
+    EXPECT_EQ(finished.jsonLines().first()[u"eccentricityUm"].toInt(), 100);
+    EXPECT_EQ(finished.jsonLines().first()[u"counter"].toInt(), 1);
+}
+
 TEST(SubcommandsTest, ACalibrationThatFinishedWithAFailureFlagExitsWithItsOwnCode)
 {
     struct Case {
@@ -417,6 +441,82 @@ TEST(SubcommandsTest, DebugReadsRecordsAndWritesTheWindowsRecordingFile)
         EXPECT_EQ(lines.at(i).split(';').at(3), "5000"); // ST from the poll step
     }
     EXPECT_TRUE(result.err.contains(QStringLiteral("Record duration: ")));
+}
+
+// The lines of a file, the last CR LF ending the last one.
+QList<QByteArray> fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    lines.removeLast();
+    return lines;
+}
+
+TEST(SubcommandsTest, DebugRecordingsStartedAtTheSameTimeInADirectoryKeepBothFiles)
+{
+    sim::SimulatedEncoder encoder(encoderAt(0));
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    cli::Context context;
+    context.out = &outStream;
+    context.err = &errStream;
+    std::optional<cli::EncoderLink> link = cli::connectEncoder({encoder.portPath(), 115200, {}}, context);
+    ASSERT_TRUE(link) << err.toStdString();
+
+    cli::DebugOptions options;
+    options.intervalMs = 0;
+    options.recordPath = directory.path();
+    options.now = [] { return QDateTime(QDate(2024, 2, 15), QTime(9, 5, 7)); };
+    const QString name = QStringLiteral("TEST_QX105---18M-----_000042_20240215090507");
+    const std::pair<qint64, QString> runs[] = {{5, name + QStringLiteral(".csv")},
+                                               {2, name + QStringLiteral("-2.csv")}};
+    for (const auto &[count, file] : runs) {
+        options.count = count;
+        ASSERT_EQ(cli::runDebug(*link, options, context), cli::ExitSuccess) << err.toStdString();
+        errStream.flush();
+        EXPECT_TRUE(err.contains(QStringLiteral("Recording to ") + directory.filePath(file))) << err.toStdString();
+    }
+    EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(fileLines(directory.filePath(runs[0].second)).size(), 6);
+    EXPECT_EQ(fileLines(directory.filePath(runs[1].second)).size(), 3);
+}
+
+TEST(SubcommandsTest, DebugRefusesAnExistingRecordFileUnlessToldToOverwrite)
+{
+    sim::SimulatedEncoder encoder(encoderAt(0));
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString path = directory.filePath(QStringLiteral("existing.csv"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me\n");
+    }
+    CliHarness cli;
+    const QStringList debug{QStringLiteral("debug"), QStringLiteral("-n"), QStringLiteral("2"),
+                            QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--record"), path};
+
+    const CliResult refused = cli.run(debug + portOf(encoder.portPath()));
+    EXPECT_EQ(refused.exitCode, cli::ExitFailure);
+    EXPECT_EQ(refused.failureLines(),
+              QStringList{QStringLiteral("trevisor-cli: file \"%1\" exists; --overwrite replaces it").arg(path)});
+    EXPECT_TRUE(refused.out.isEmpty());
+    // Refused before the debug mode was opened.
+    EXPECT_TRUE(requestsAfterIdentification(encoder).empty());
+    EXPECT_EQ(fileLines(path), QList<QByteArray>{"keep me"});
+
+    const CliResult replaced = cli.run(debug + QStringList{QStringLiteral("--overwrite")} + portOf(encoder.portPath()));
+    EXPECT_EQ(replaced.exitCode, cli::ExitSuccess) << replaced.err.toStdString();
+    const QList<QByteArray> lines = fileLines(path);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines.first(), quarn::recordingHeaderLine() + '\r');
+    EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), QStringList{QStringLiteral("existing.csv")});
 }
 
 TEST(SubcommandsTest, DebugReportsAWrongHeaderAndAWrongEchoAndGoesOn)

@@ -128,6 +128,7 @@ TEST(UsageTest, UsageErrorsGiveExitCodeTwoBeforeAnyPortIsOpened)
         {QStringLiteral("selfcal"), QStringLiteral("--timeout"), QStringLiteral("0")},
         {QStringLiteral("selfcal"), QStringLiteral("--timeout"), QStringLiteral("41")},
         {QStringLiteral("debug"), QStringLiteral("--record"), QString()},
+        {QStringLiteral("debug"), QStringLiteral("--overwrite")},
         {QStringLiteral("zero"), QStringLiteral("--csv")},
     };
     CliHarness cli;

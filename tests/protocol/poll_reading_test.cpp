@@ -3,22 +3,15 @@
 
 #include "poll_reading.h"
 
+#include "test_identity.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace {
 
-quarn::EncoderIdentity identity(bool multiturn, int bits)
-{
-    quarn::EncoderIdentity id;
-    id.multiturn = multiturn;
-    id.resolution = {static_cast<std::uint8_t>(bits), 1 << bits};
-    id.singleTurnMask = quarn::singleTurnMask(bits);
-    id.airGapK = -71.61973f;
-    id.airGapN = 682.0f;
-    return id;
-}
+using testing_identity::identity;
 
 TEST(PollReadingTest, EachCommandYieldsItsOwnQuantityOnly)
 {

@@ -2,7 +2,9 @@
 #include "recording.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -159,4 +161,128 @@ TEST(RecordingDuration, WholeSecondsTiesToEven)
         EXPECT_EQ(recordingDurationSeconds(ms), seconds);
     }
     EXPECT_EQ(recordingDurationLine(2500), QStringLiteral("Record duration: 2 sec."));
+}
+
+TEST(RecordingFreePath, CounterGoesBeforeTheFileNamesLastSuffix)
+{
+    const QString stamp = QStringLiteral("/data/TEST_A_B_20240215090507");
+    const struct {
+        QString wanted;
+        QStringList taken;
+        QString free;
+    } cases[] = {
+        {stamp + ".csv", {}, stamp + ".csv"},
+        {stamp + ".csv", {stamp + ".csv"}, stamp + "-2.csv"},
+        {stamp + ".csv", {stamp + ".csv", stamp + "-2.csv"}, stamp + "-3.csv"},
+        // The first free counter, even below one that is taken.
+        {stamp + ".csv", {stamp + ".csv", stamp + "-3.csv"}, stamp + "-2.csv"},
+        {QStringLiteral("/d/a.tar.gz"), {QStringLiteral("/d/a.tar.gz")}, QStringLiteral("/d/a.tar-2.gz")},
+        // Dots in directory names are not a suffix; a name without a dot gets the counter at its end.
+        {QStringLiteral("/v1.2/rec"), {QStringLiteral("/v1.2/rec")}, QStringLiteral("/v1.2/rec-2")},
+        {QStringLiteral("rec"), {QStringLiteral("rec")}, QStringLiteral("rec-2")},
+        {QStringLiteral("./x.y/.csv"), {QStringLiteral("./x.y/.csv")}, QStringLiteral("./x.y/.csv-2")},
+        {QStringLiteral("a.csv"), {QStringLiteral("a.csv")}, QStringLiteral("a-2.csv")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.wanted.toStdString() + " taken: " + c.taken.join(u' ').toStdString());
+        const QStringList taken = c.taken;
+        EXPECT_EQ(firstFreePath(c.wanted, [&taken](const QString &path) { return taken.contains(path); }),
+                  c.free);
+    }
+}
+
+TEST(RecordingFreePath, EveryNameTakenGivesTheWantedOneBack)
+{
+    int asked = 0;
+    const QString wanted = QStringLiteral("/d/a.csv");
+    EXPECT_EQ(firstFreePath(wanted, [&asked](const QString &) { return ++asked, true; }), wanted);
+    EXPECT_EQ(asked, LastFreeNameCounter);
+}
+
+TEST(RecordingFreePath, ADirectoryAndADanglingLinkAreTaken)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QDir dir(folder.path());
+    ASSERT_TRUE(dir.mkdir(QStringLiteral("sub")));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("missing")), dir.filePath(QStringLiteral("link"))));
+    EXPECT_TRUE(pathExists(dir.filePath(QStringLiteral("sub"))));
+    EXPECT_TRUE(pathExists(dir.filePath(QStringLiteral("link"))));
+    EXPECT_FALSE(pathExists(dir.filePath(QStringLiteral("missing"))));
+}
+
+class NewRecordingFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+
+    QString at(const QString &name) const { return QDir(folder.path()).filePath(name); }
+    static void put(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir folder;
+    QStringList created; // every path the factory was asked for
+    // A plain file, after `beforeOpen` has run for its path.
+    std::function<void(const QString &)> beforeOpen = [](const QString &) {};
+    RecordingFileFactory factory = [this](const QString &path) -> std::unique_ptr<QIODevice> {
+        created.append(path);
+        beforeOpen(path);
+        return std::make_unique<QFile>(path);
+    };
+};
+
+TEST_F(NewRecordingFileTest, AnExistingFileKeepsItsBytes)
+{
+    const QString wanted = at(QStringLiteral("TEST_A_B_20240215090507.csv"));
+    put(wanted, "earlier\r\n");
+    NewRecordingFile file = createNewRecordingFile(wanted, factory);
+    ASSERT_NE(file.device, nullptr) << file.error.toStdString();
+    EXPECT_EQ(file.path, at(QStringLiteral("TEST_A_B_20240215090507-2.csv")));
+    EXPECT_EQ(file.device->write("row\r\n"), 5);
+    file.device.reset();
+    EXPECT_EQ(contents(wanted), "earlier\r\n");
+    EXPECT_EQ(contents(file.path), "row\r\n");
+}
+
+TEST_F(NewRecordingFileTest, AFileThatAppearsBeforeTheOpenIsLeftAndTheNextNameTaken)
+{
+    const QString wanted = at(QStringLiteral("r.csv"));
+    // Another program creates each of the first two names just before they are opened.
+    beforeOpen = [this](const QString &path) {
+        if (created.size() <= 2)
+            put(path, "theirs");
+    };
+    NewRecordingFile file = createNewRecordingFile(wanted, factory);
+    ASSERT_NE(file.device, nullptr) << file.error.toStdString();
+    EXPECT_EQ(created, (QStringList{wanted, at(QStringLiteral("r-2.csv")), at(QStringLiteral("r-3.csv"))}));
+    EXPECT_EQ(file.path, at(QStringLiteral("r-3.csv")));
+    EXPECT_EQ(contents(wanted), "theirs");
+    EXPECT_EQ(contents(at(QStringLiteral("r-2.csv"))), "theirs");
+}
+
+TEST_F(NewRecordingFileTest, TriesAreBoundedAndOtherFailuresAreNotRetried)
+{
+    beforeOpen = [](const QString &path) { put(path, "theirs"); };
+    NewRecordingFile racing = createNewRecordingFile(at(QStringLiteral("r.csv")), factory);
+    EXPECT_EQ(racing.device, nullptr);
+    EXPECT_EQ(created.size(), RecordingCreateAttempts);
+    EXPECT_FALSE(racing.error.isEmpty());
+    EXPECT_EQ(racing.path, created.last());
+
+    created.clear();
+    beforeOpen = [](const QString &) {};
+    const QString missing = at(QStringLiteral("missing/r.csv"));
+    NewRecordingFile failed = createNewRecordingFile(missing, factory);
+    EXPECT_EQ(failed.device, nullptr);
+    EXPECT_EQ(created, QStringList{missing});
+    EXPECT_EQ(failed.path, missing);
+    EXPECT_TRUE(failed.error.contains(QStringLiteral("No such file or directory"))) << failed.error.toStdString();
 }

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 using namespace quarn;
 
 namespace {
@@ -133,6 +136,58 @@ TEST(SelfCalWait, AnyDifferenceCountsAsFinished)
     EXPECT_TRUE(selfCalStatusChanged(initial, statusReply(0x01, 10, 20, 31)));
     EXPECT_TRUE(selfCalStatusChanged(initial, statusReply(0x01, 10, 20, 30) + '\0'));
     EXPECT_TRUE(selfCalStatusChanged(QByteArray(), initial));
+}
+
+TEST(SelfCalStatusConfirmation, OnlyTwoAgreeingPlausibleRepliesDecide)
+{
+    const QByteArray before = statusReply(0x01, 10, 20, 30);
+    const QByteArray after = statusReply(0x02, 12, 137, 0xFFFD);
+    QByteArray wrongBit = after;
+    wrongBit[1] = static_cast<char>(0x82); // the unused bit 7 set
+    const QByteArray noise = QByteArray::fromHex("3F7A11C2095E0D44");
+    const QByteArray failed;                  // a read that brought too little
+    const QByteArray truncated = after.left(7);
+    const QByteArray surplus = after + 'x';
+
+    EXPECT_TRUE(selfCalStatusPlausible(before));
+    for (const QByteArray &spoilt : {wrongBit, failed, truncated, surplus})
+        EXPECT_FALSE(selfCalStatusPlausible(spoilt)) << spoilt.toHex().toStdString();
+
+    struct Case {
+        const char *what;
+        std::vector<QByteArray> reads;
+        std::optional<QByteArray> confirmed; // after the last read
+    };
+    const Case cases[] = {
+        {"two agreeing", {before, before}, before},
+        {"a single reply", {after}, std::nullopt},
+        {"a change, not yet agreed", {before, before, after}, std::nullopt},
+        {"a change agreed", {before, after, after}, after},
+        {"random bytes between two agreeing", {after, noise, after}, std::nullopt},
+        {"a failed read between two agreeing", {after, failed, after}, after},
+        {"a spoilt copy between two agreeing", {after, wrongBit, truncated, surplus, after}, after},
+        {"the same spoilt reply twice", {wrongBit, wrongBit}, std::nullopt},
+        {"truncated replies twice", {truncated, truncated}, std::nullopt},
+        {"noise, then two agreeing", {noise, before, before}, before},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SelfCalStatusConfirmation reads;
+        std::optional<QByteArray> confirmed;
+        for (const QByteArray &reply : c.reads)
+            confirmed = reads.take(reply);
+        EXPECT_EQ(confirmed, c.confirmed);
+    }
+
+    // Going on from the wait's last plausible reply: one agreeing reply confirms it.
+    SelfCalStatusConfirmation fromWait(after);
+    EXPECT_EQ(fromWait.take(after), after);
+    SelfCalStatusConfirmation fromNoise(noise);
+    EXPECT_EQ(fromNoise.take(after), std::nullopt);
+    EXPECT_EQ(fromNoise.lastPlausible(), after);
+    SelfCalStatusConfirmation fromSpoilt(wrongBit);
+    EXPECT_TRUE(fromSpoilt.lastPlausible().isEmpty());
+    EXPECT_EQ(fromSpoilt.take(wrongBit), std::nullopt);
 }
 
 TEST(SelfCalAccuracyEstimate, KnownRingsAndClamps)

@@ -652,6 +652,66 @@ TEST_F(DiagnosticsTest, StartAtMidnightNamesTheFileLikeAnyOtherTime)
     EXPECT_EQ(recordings(), QStringList{QStringLiteral("TEST_AB1234567890XYZW_000042_20240216000000.csv")});
 }
 
+TEST_F(DiagnosticsTest, TwoRecordingsStartedInTheSameSecondKeepBothFiles)
+{
+    attachScriptedEncoder();
+    form.prebran_ident = "AB1234567890XYZW";
+    form.prebrana_serijska = "000042";
+    const QString first = QStringLiteral("TEST_AB1234567890XYZW_000042_20240215090507.csv");
+    const QString second = QStringLiteral("TEST_AB1234567890XYZW_000042_20240215090507-2.csv");
+    const int readings[] = {2, 1};
+    for (const int count : readings) {
+        recordBox()->setChecked(true);
+        for (int n = 0; n < count; ++n)
+            form.btnDebugReadClick();
+        recordBox()->setChecked(false);
+    }
+
+    EXPECT_TRUE(form.messages.empty());
+    const QStringList files = recordings();
+    EXPECT_EQ(files.size(), 2);
+    EXPECT_TRUE(files.contains(first) && files.contains(second)) << files.join(u' ').toStdString();
+    EXPECT_EQ(memoLines().first(), QDir::toNativeSeparators(QDir(folder.path()).filePath(second)));
+    EXPECT_EQ(fileLines(QDir(folder.path()).filePath(first)).size(), 3);
+    EXPECT_EQ(fileLines(QDir(folder.path()).filePath(second)).size(), 2);
+}
+
+TEST_F(DiagnosticsTest, ExistingFilesOfTheNameAreLeftByteForByte)
+{
+    attachScriptedEncoder();
+    form.prebran_ident = "AB1234567890XYZW";
+    form.prebrana_serijska = "000042";
+    const QDir dir(folder.path());
+    const QString taken = dir.filePath(QStringLiteral("TEST_AB1234567890XYZW_000042_20240215090507.csv"));
+    const QString racing = dir.filePath(QStringLiteral("TEST_AB1234567890XYZW_000042_20240215090507-2.csv"));
+    const QString recorded = dir.filePath(QStringLiteral("TEST_AB1234567890XYZW_000042_20240215090507-3.csv"));
+    const auto write = [](const QString &path, const QByteArray &bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    };
+    const auto bytesOf = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    write(taken, "an earlier recording\n");
+    // Another program creates the free name between the check and the open.
+    form.fileFactory = [&](const QString &path) -> std::unique_ptr<QIODevice> {
+        if (path == racing)
+            write(path, "theirs");
+        return std::make_unique<QFile>(path);
+    };
+    recordBox()->setChecked(true);
+    form.btnDebugReadClick();
+    recordBox()->setChecked(false);
+
+    EXPECT_TRUE(form.messages.empty());
+    EXPECT_EQ(bytesOf(taken), "an earlier recording\n");
+    EXPECT_EQ(bytesOf(racing), "theirs");
+    EXPECT_EQ(memoLines().first(), QDir::toNativeSeparators(recorded));
+    EXPECT_EQ(fileLines(recorded).size(), 2);
+}
+
 TEST_F(DiagnosticsTest, FailedStartReportsTheErrorUnticksAndWritesNothing)
 {
     attachScriptedEncoder();

@@ -184,6 +184,9 @@ TEST_F(LostEncoderTest, SetZeroHereSetsNoZeroWithoutAGoodReadingOfItsOwn)
         {"the reading carries the error flag", positionReply('1', true), true},
         {"the reading comes short", QByteArray::fromHex("3100"), false},
         {"the port is lost at the poll request", std::nullopt, false},
+        // Whole and error-free, but not a reply to "1": a noisy line, whose position is noise too.
+        {"the reading has a wrong echo", QByteArray::fromHex("320C40B2"), true},
+        {"the reading has a byte too many", positionReply('1') + '\x5A', true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
