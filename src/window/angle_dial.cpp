@@ -27,6 +27,12 @@ AngleDial::AngleDial(QWidget *parent) : QWidget(parent)
 
 void AngleDial::setAngle(float degrees)
 {
+    if (!m_hasReading) {
+        m_hasReading = true;
+        m_angle = degrees;
+        update(pointerArea(quarn::dialGeometry(width(), m_angle)));
+        return;
+    }
     if (degrees == m_angle)
         return;
     const quarn::DialGeometry before = quarn::dialGeometry(width(), m_angle);
@@ -38,6 +44,14 @@ void AngleDial::setAngle(float degrees)
         return;
     // Only where the pointer was and where it is now changes; the face is the same.
     update(pointerArea(before).united(pointerArea(after)));
+}
+
+void AngleDial::clearReading()
+{
+    if (!m_hasReading)
+        return;
+    m_hasReading = false;
+    update(pointerArea(quarn::dialGeometry(width(), m_angle)));
 }
 
 QRect AngleDial::pointerArea(const quarn::DialGeometry &dial)
@@ -74,7 +88,8 @@ void AngleDial::drawFace(QPainter &painter) const
     const quarn::DialGeometry dial = quarn::dialGeometry(width(), m_angle);
     painter.fillRect(rect(), palette().color(QPalette::Window));
 
-    painter.setPen(QPen(colourFromNumber(colour::Black), 1, Qt::SolidLine));
+    // Black on the usual light background; a dark colour scheme gets its own text colour.
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::SolidLine));
     painter.setBrush(Qt::NoBrush);
     // The square's far corner is exclusive, as in a window system's rectangle: the outline's
     // pixels run from the near edge to one before the far one.
@@ -98,9 +113,11 @@ void AngleDial::PaintBoxKotPaint()
         drawFace(facePainter);
     }
 
-    const quarn::DialGeometry dial = quarn::dialGeometry(width(), m_angle);
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_face);
-    painter.setPen(QPen(colourFromNumber(colour::Blue), 2, Qt::SolidLine));
+    if (!m_hasReading)
+        return;
+    const quarn::DialGeometry dial = quarn::dialGeometry(width(), m_angle);
+    painter.setPen(QPen(pointerColourOn(palette().color(QPalette::Window)), 2, Qt::SolidLine));
     painter.drawLine(toPoint(dial.pointerFrom), toPoint(dial.pointerTo));
 }

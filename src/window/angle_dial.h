@@ -2,7 +2,8 @@
 #pragma once
 
 // The angle dial of the single-turn position (`PaintBoxKot`): a circle, the four angle labels
-// and a blue pointer, on the window's background colour.
+// and a blue pointer, in the window's colours. Without a reading there is no pointer: a pointer
+// at 0 would read as a position.
 
 #include <QPixmap>
 #include <QRect>
@@ -20,6 +21,10 @@ public:
     float angle() const { return m_angle; }
     // Degrees, 0 up to below 360; schedules a repaint of what the pointer's move changes.
     void setAngle(float degrees);
+    // Whether the pointer shows: from the first angle set until the reading is cleared.
+    bool hasReading() const { return m_hasReading; }
+    // No reading to show (no encoder yet, or it was lost): the face without a pointer.
+    void clearReading();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -35,6 +40,7 @@ private:
     static QRect pointerArea(const quarn::DialGeometry &dial);
 
     float m_angle = 0.0F;
+    bool m_hasReading = false;
     // The face drawn once and copied at every repaint: the dial repaints at every poll step,
     // and only its pointer moves.
     QPixmap m_face;

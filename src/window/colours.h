@@ -25,8 +25,22 @@ inline constexpr quint32 Blue = 16711680;
 QColor colourFromNumber(quint32 value);
 quint32 colourNumber(const QColor &colour);
 
+// The contrast ratio of two colours as the web's accessibility guidelines define it: from 1
+// (the same) to 21 (black on white). Text wants 4.5 or more.
+double contrastRatio(const QColor &a, const QColor &b);
+// Black or white, whichever stands out more on `background`.
+QColor readableTextOn(const QColor &background);
+// Gives a widget that fills its own background text that can be read on it, whatever the
+// desktop's colour scheme says (a dark scheme's white text on a white box cannot).
+void setReadableText(QWidget *widget, const QColor &background);
+// The dial's pointer: blue, or a lighter blue where blue would hardly stand out (a dark scheme).
+QColor pointerColourOn(const QColor &background);
+// The same for every control of `form` that paints its own background colour; the controls on
+// such a background take the text colour from it.
+void makeOwnBackgroundsReadable(QWidget *form);
+
 // A lamp's colour is the background of a panel (or any widget that fills its background),
-// the same in every colour group.
+// the same in every colour group, with a text colour that can be read on it.
 void setLampColour(QWidget *widget, quint32 value);
 quint32 lampColour(const QWidget *widget);
 

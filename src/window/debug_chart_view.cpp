@@ -5,7 +5,9 @@
 #include "window_fonts.h"
 
 #include <QChart>
+#include <QChildEvent>
 #include <QGraphicsLayout>
+#include <QLabel>
 #include <QLineSeries>
 #include <QPen>
 #include <QScatterSeries>
@@ -75,4 +77,13 @@ DebugChartView::DebugChartView(QWidget *parent) : QChartView(parent)
         series->attachAxis(m_leftAxis);
     }
     setRenderHint(QPainter::Antialiasing, false);
+}
+
+bool DebugChartView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ChildPolished) {
+        if (auto *label = qobject_cast<QLabel *>(static_cast<QChildEvent *>(event)->child()))
+            setReadableText(label, colourFromNumber(colour::White));
+    }
+    return QChartView::event(event);
 }

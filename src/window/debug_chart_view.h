@@ -22,6 +22,11 @@ public:
     QValueAxis *rightAxis() const { return m_rightAxis; }
     QValueAxis *bottomAxis() const { return m_bottomAxis; }
 
+protected:
+    // A control placed on the chart (the code label) stands on its white background: it takes
+    // a text colour readable there, whatever the desktop's colour scheme.
+    bool event(QEvent *event) override;
+
 private:
     QLineSeries *m_seriesDebug = nullptr;
     QScatterSeries *m_series2 = nullptr;

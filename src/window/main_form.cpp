@@ -3,6 +3,7 @@
 #include "main_form.h"
 
 #include "artwork.h"
+#include "colours.h"
 #include "covered_window_watch.h"
 #include "paint_pacer.h"
 #include "spin_value.h"
@@ -40,6 +41,7 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
 {
     ui->setupUi(this);
     applyPixelFonts(this);
+    makeOwnBackgroundsReadable(this);
     for (int index = 0; index < ui->rgBaudrateButtons->buttons().size(); ++index) {
         auto *item = findChild<QAbstractButton *>(QStringLiteral("rgBaudrateItem%1").arg(index));
         ui->rgBaudrateButtons->setId(item, index);

@@ -204,12 +204,18 @@ private:
         std::optional<quarn::PollReading> signalLevel;
         std::optional<quarn::PollReading> status;
         std::optional<quarn::PollReading> persistentStatus;
+        // The angle of the latest reply without the error flag: the dial keeps the last good
+        // pointer, also when a flagged reply follows it within the frame.
+        std::optional<float> dialAngle;
         // The echo label on show with the latest reply.
         bool echoShowsFirstLabel = false;
     };
     PendingReadouts m_pendingReadouts;
     // Brings the readouts, lamps, dial and echo up to date with the pending readings.
     void showPendingReadouts();
+    // Without a port nothing may look like a reading: the turns, the lamps, the dial's pointer
+    // and the echo are cleared with the readouts.
+    void clearLiveReadouts();
     // The identified encoder as the poll decoding needs it: turn type, resolution, mask and
     // air-gap coefficients.
     quarn::EncoderIdentity pollIdentity() const;

@@ -123,6 +123,8 @@ void TMainForm::DecodeResponse(int index)
         pending.status = reading;
     if (reading.persistentStatus)
         pending.persistentStatus = reading;
+    if (!reading.position.error)
+        pending.dialAngle = reading.position.kot;
 
     // A window that is not shown at all paints no frames to wait for.
     if (isVisible())
@@ -205,9 +207,27 @@ void TMainForm::showPendingReadouts()
     }
 
     // While the encoder reports an error the dial keeps its last good pointer.
-    if (!word.error)
-        ui->PaintBoxKot->setAngle(word.kot);
+    if (pending.dialAngle)
+        ui->PaintBoxKot->setAngle(*pending.dialAngle);
     setColourIfChanged(ui->pnlAbsPosDeg, quarn::anglePanelColour(word.error));
+}
+
+void TMainForm::clearLiveReadouts()
+{
+    m_pendingReadouts = PendingReadouts{};
+    m_echoCollected.reset();
+    ui->pnlAbsPosMT->setText(QStringLiteral("- - - - -"));
+    ui->lblRxBuffer1->setText(QString());
+    ui->lblRxBuffer2->setText(QString());
+    ui->PaintBoxKot->clearReading();
+    setColourIfChanged(ui->pnlAbsPosDeg, colour::White);
+    // Silver, as before the first reply: no state known.
+    for (const quarn::StatusLamp &lamp : quarn::StatusLamps)
+        setColourIfChanged(findChild<QWidget *>(QString::fromLatin1(lamp.objectName)), colour::Silver);
+    for (QWidget *lamp : {ui->pnlAselfCalFinished, ui->pnlAselfCalTimeout, ui->pnlAselfCalOutOfRange,
+                          ui->pnlAselfCalParamOutOfRange, ui->pnlAselfCalNoCorrection,
+                          ui->pnlASelfCalUserErrMap, ui->pnlAselfCalSucessfull})
+        setColourIfChanged(lamp, colour::Silver);
 }
 
 void TMainForm::ShowStatusBits(quint16 word)

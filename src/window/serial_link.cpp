@@ -41,9 +41,9 @@ int TMainForm::ComTransaction(int port, const QByteArray &request, qint32 expect
 
 void TMainForm::CloseComPort()
 {
-    // The lamps and the echo keep what the last replies showed; the readouts are reset below.
-    showPendingReadouts();
+    // Replies still waiting for a frame are dropped with everything else that looked live.
     ui->cbBeriEnkoder->setChecked(false);
+    clearLiveReadouts();
 
     const QString dashes = QStringLiteral("- - - - -");
     ui->lblSpeed->setText(dashes);

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QScatterSeries>
 #include <QSpinBox>
@@ -43,6 +44,26 @@ struct ControlCase {
     bool enabled;
 };
 
+TEST(WindowLayout, BeforeAnyEncoderTheReadoutsShowDashesAndNoControlItsInternalName)
+{
+    TestForm form;
+    for (const char *name : {"lblSpeed", "lblTempAsic_C", "lblSignalLevel", "lblQuarnairGap"})
+        EXPECT_EQ(textOf(form.control(name)), QStringLiteral("- - - - -")) << name;
+    for (const char *name : {"lblRxBuffer1", "lblRxBuffer2", "lblKodaNaGrafu"})
+        EXPECT_TRUE(textOf(form.control(name)).isEmpty()) << name;
+    // A designer's caption is the control's name, or words run together as in a name
+    // ("SignalLevel"); an operator reads words.
+    const QRegularExpression runTogether(QStringLiteral("^[A-Za-z]*[a-z][A-Z][A-Za-z0-9]*$"));
+    for (const QWidget *widget : form.findChildren<QWidget *>()) {
+        const QString text = textOf(widget).trimmed();
+        if (text.isEmpty())
+            continue;
+        EXPECT_NE(text, widget->objectName());
+        EXPECT_FALSE(runTogether.match(text).hasMatch())
+            << widget->objectName().toStdString() << ": \"" << text.toStdString() << '"';
+    }
+}
+
 TEST(WindowLayout, ControlsHaveTheirCaptionsPlacesAndStates)
 {
     TestForm form;
@@ -57,9 +78,9 @@ TEST(WindowLayout, ControlsHaveTheirCaptionsPlacesAndStates)
         {"rgBaudrate", "Baudrate", {88, 96, 89, 145}, false, false},
         {"seDelay", "", {8, 214, 73, 22}, false, true},
         {"cbBeriEnkoder", "Read encoder", {9, 337, 124, 17}, false, true},
-        {"lblRxBuffer1", "lblRxBuffer1", {9, 360, 216, 146}, false, true},
-        {"lblRxBuffer2", "lblRxBuffer2", {9, 360, 216, 146}, true, true},
-        {"pnlAbsPosMT", "0", {183, 99, 272, 35}, true, true},
+        {"lblRxBuffer1", "", {9, 360, 216, 146}, false, true},
+        {"lblRxBuffer2", "", {9, 360, 216, 146}, true, true},
+        {"pnlAbsPosMT", "-  -  -  -  -", {183, 99, 272, 35}, true, true},
         {"pnlAbsPosCnt", "-  -  -  -  -", {183, 136, 272, 35}, false, true},
         {"pnlAbsPosDeg", "not connected", {183, 173, 272, 35}, false, true},
         {"PaintBoxKot", "", {183, 221, 100, 100}, false, true},
@@ -82,7 +103,7 @@ TEST(WindowLayout, ControlsHaveTheirCaptionsPlacesAndStates)
         {"btnDebugRead", "Read", {817, 96, 75, 25}, false, true},
         {"cbBeriDebug", "Read const", {909, 100, 97, 17}, false, true},
         {"ChartDebug", "", {727, 127, 509, 370}, true, true},
-        {"lblKodaNaGrafu", "Koda", {56, 19, 433, 41}, false, true},
+        {"lblKodaNaGrafu", "", {56, 19, 433, 41}, false, true},
         {"shBgFFT", "", {1242, 127, 49, 370}, false, true},
         {"shCenter", "", {1263, 464, 9, 33}, false, true},
         {"cbShranjujMeritveDebug", "Record debug data to file", {8, 510, 158, 17}, true, true},

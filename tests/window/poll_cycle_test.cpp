@@ -262,6 +262,27 @@ TEST_F(PollCycleTest, TheEncoderErrorBlanksThePositionKeepsTheDialAndReddensTheP
     EXPECT_FLOAT_EQ(form.control<AngleDial>("PaintBoxKot")->angle(), 180.0F);
 }
 
+TEST_F(PollCycleTest, AGoodReplyAndAFlaggedOneWithinAFrameLeaveTheDialAtTheGoodOne)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    sim::EncoderConfig config;
+    config.startPosition = FullTurn / 4;
+    connect(config);
+    steps(1);
+    ASSERT_TRUE(waitFor([&] { return form.control<AngleDial>("PaintBoxKot")->angle() == 90.0F; }, 200));
+    QTest::qWait(120);
+
+    // Both replies before the next painted frame: the good one at 180°, then a flagged one.
+    encoder->setPosition(FullTurn / 2);
+    steps(1);
+    encoder->setErrorFlag(true);
+    steps(1);
+    ASSERT_TRUE(form.Encoder_Error);
+    ASSERT_TRUE(waitFor([&] { return text("pnlAbsPosCnt") == QStringLiteral("-  -  -  -  -"); }, 200));
+    EXPECT_FLOAT_EQ(form.control<AngleDial>("PaintBoxKot")->angle(), 180.0F);
+}
+
 TEST_F(PollCycleTest, PersistentStatusChoosesWhichWordReachesTheLamps)
 {
     connect();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The window's transaction gate and the closing of the port, against the scripted fake port.
 
+#include "angle_dial.h"
 #include "colours.h"
 #include "fake_serial_port.h"
 #include "test_form.h"
@@ -136,7 +137,11 @@ TEST_F(SerialLinkTest, ClosingResetsTheReadoutsAndReleasesThePort)
     form.control<QGroupBox>("rgBaudrate")->setEnabled(false);
     setLampColour(form.control("lblHeader"), colour::Green);
     setLampColour(form.control("pnlAError"), colour::Red);
+    setLampColour(form.control("pnlAselfCalSucessfull"), colour::Green);
+    setLampColour(form.control("pnlAbsPosDeg"), colour::LightRed);
     form.control<QLabel>("pnlAbsPosMT")->setText(QStringLiteral("7"));
+    form.control<QLabel>("lblRxBuffer1")->setText(QStringLiteral("1 31 00 FA 02 \n"));
+    form.control<AngleDial>("PaintBoxKot")->setAngle(90.0f);
 
     form.CloseComPort();
 
@@ -156,9 +161,14 @@ TEST_F(SerialLinkTest, ClosingResetsTheReadoutsAndReleasesThePort)
     EXPECT_TRUE(form.control("rgBaudrate")->isEnabled());
     EXPECT_EQ(form.ComID, -1);
     EXPECT_EQ(record->closes, 1);
-    // Lamps and the multiturn panel are left alone.
-    EXPECT_EQ(lampColour(form.control("pnlAError")), colour::Red);
-    EXPECT_EQ(form.control<QLabel>("pnlAbsPosMT")->text(), QStringLiteral("7"));
+    // Nothing looks live any more: the turns like the counts, the lamps silver as before the first
+    // reply, no echo, no pointer, and the angle panel's error colour gone with the reading.
+    EXPECT_EQ(form.control<QLabel>("pnlAbsPosMT")->text(), QStringLiteral("- - - - -"));
+    EXPECT_EQ(lampColour(form.control("pnlAError")), colour::Silver);
+    EXPECT_EQ(lampColour(form.control("pnlAselfCalSucessfull")), colour::Silver);
+    EXPECT_EQ(lampColour(form.control("pnlAbsPosDeg")), colour::White);
+    EXPECT_TRUE(form.control<QLabel>("lblRxBuffer1")->text().isEmpty());
+    EXPECT_FALSE(form.control<AngleDial>("PaintBoxKot")->hasReading());
 
     // Again on a closed port: only the read-outs, nothing closed twice.
     form.control<QLabel>("pnlAbsPosDeg")->setText(QStringLiteral("1.00 °"));
