@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLocale>
 #include <QSpinBox>
@@ -65,6 +66,26 @@ bool compositing()
     return owned;
 }
 
+// Whether a compositing manager runs, once the window manager has settled on it: a manager such
+// as metacity takes up compositing a moment after it starts, so the answer counts only once it
+// has stayed the same for a second (up to five seconds in all).
+bool settledCompositing()
+{
+    QElapsedTimer clock;
+    clock.start();
+    QElapsedTimer sameFor;
+    sameFor.start();
+    bool state = compositing();
+    while (sameFor.elapsed() < 1000 && clock.elapsed() < 5000) {
+        QTest::qWait(50);
+        if (const bool now = compositing(); now != state) {
+            state = now;
+            sameFor.restart();
+        }
+    }
+    return state;
+}
+
 int fail(const char *what, int code = 1)
 {
     std::printf("%s\n", what);
@@ -106,7 +127,7 @@ int main(int argc, char **argv)
         if (!waitFor([&] { return form.degreesText() != before; }, 1000))
             return fail("the readout stood still while the window was only half covered");
         cover.setGeometry(whole);
-        if (compositing()) {
+        if (settledCompositing()) {
             QTest::qWait(100);
             const QString underCover = form.degreesText();
             if (!waitFor([&] { return form.degreesText() != underCover; }, 1000))
