@@ -51,6 +51,16 @@ QColor readableTextOn(const QColor &background)
     return contrastRatio(background, black) >= contrastRatio(background, white) ? black : white;
 }
 
+QColor alertTextOn(const QColor &background)
+{
+    const QColor red = colourFromNumber(colour::Red);
+    // Red reads well enough on the light backgrounds it was chosen for; on a dark one a light red
+    // reaches 4.5:1.
+    if (contrastRatio(red, background) >= 3.0)
+        return red;
+    return QColor(0xFF, 0x8C, 0x8C);
+}
+
 QColor pointerColourOn(const QColor &background)
 {
     const QColor blue = colourFromNumber(colour::Blue);

@@ -33,6 +33,9 @@ QColor readableTextOn(const QColor &background);
 // Gives a widget that fills its own background text that can be read on it, whatever the
 // desktop's colour scheme says (a dark scheme's white text on a white box cannot).
 void setReadableText(QWidget *widget, const QColor &background);
+// The text of a port that cannot be opened: red, or a lighter red on a dark background, where
+// red is hard to read.
+QColor alertTextOn(const QColor &background);
 // The dial's pointer: blue, or a lighter blue where blue would hardly stand out (a dark scheme).
 QColor pointerColourOn(const QColor &background);
 // The same for every control of `form` that paints its own background colour; the controls on

@@ -100,7 +100,7 @@ bool TMainForm::searchForEncoder()
         const std::optional<doctor::Finding> why = doctor::openFailureFinding({}, doctor::currentUser(), path);
         item->setToolTip(path + QStringLiteral(": ") + errorText
                          + (why ? u'\n' + doctor::adviceLine(*why) : QString()));
-        item->setForeground(QBrush(colourFromNumber(colour::Red)));
+        item->setForeground(QBrush(alertTextOn(ui->listCom->palette().color(QPalette::Base))));
     };
     hooks.rateSelected = [this](int, int rateIndex) {
         if (QAbstractButton *item = ui->rgBaudrateButtons->button(rateIndex))

@@ -84,4 +84,35 @@ TEST(ColourNumbers, ALampPanelShowsTheColourLastSet)
     }
 }
 
+TEST(ReadableColours, EveryLampColourGetsATextThatReadsOnIt)
+{
+    EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
+    EXPECT_NEAR(contrastRatio(Qt::white, Qt::white), 1.0, 1e-9);
+    const struct {
+        quint32 lamp;
+        Qt::GlobalColor text;
+    } cases[] = {
+        {colour::Silver, Qt::black}, {colour::Grey, Qt::black},     {colour::Red, Qt::black},
+        {colour::Orange, Qt::black}, {colour::Green, Qt::black},    {colour::LightRed, Qt::black},
+        {colour::White, Qt::black},  {colour::DarkGreen, Qt::white}, {colour::Blue, Qt::white},
+        {17408, Qt::white},          {47872, Qt::black}, // the communication lamp's two greens
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.lamp);
+        const QColor lamp = colourFromNumber(c.lamp);
+        EXPECT_EQ(readableTextOn(lamp), QColor(c.text));
+        EXPECT_GE(contrastRatio(readableTextOn(lamp), lamp), 4.5);
+    }
+}
+
+TEST(ReadableColours, RedAndBlueGiveWayToLighterShadesOnADarkBackground)
+{
+    const QColor light(0xF0, 0xF0, 0xF0);
+    const QColor dark(0x3D, 0x3D, 0x3D);
+    EXPECT_EQ(alertTextOn(light), colourFromNumber(colour::Red));
+    EXPECT_EQ(pointerColourOn(light), colourFromNumber(colour::Blue));
+    EXPECT_GE(contrastRatio(alertTextOn(dark), dark), 4.5);
+    EXPECT_GE(contrastRatio(pointerColourOn(dark), dark), 3.0);
+}
+
 } // namespace
