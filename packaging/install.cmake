@@ -15,6 +15,8 @@ function(trevisor_install_cli)
     if(TARGET trevisor-cli)
         install(TARGETS trevisor-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
         set_target_properties(trevisor-cli PROPERTIES INSTALL_RPATH "")
+        # Its manual page, trevisor-cli(1), written by the build (src/cli/CMakeLists.txt).
+        install(FILES ${CMAKE_BINARY_DIR}/man/trevisor-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL trevisor_install_cli)
@@ -28,6 +30,10 @@ install(DIRECTORY ${TREVISOR_ICON_THEME_DIR} DESTINATION ${CMAKE_INSTALL_DATADIR
 # /etc/udev/rules.d, never active by itself.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/60-trevisor-serial.rules
         DESTINATION ${CMAKE_INSTALL_DATADIR}/trevisor/udev)
+# A copy where the programs of a build tree find it (build/src/<folder>/../../share), so that the
+# doctor's advice names a file that exists before anything is installed.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/60-trevisor-serial.rules
+               ${CMAKE_BINARY_DIR}/share/trevisor/udev/60-trevisor-serial.rules COPYONLY)
 
 # Debian package.
 set(CPACK_PACKAGE_NAME trevisor)

@@ -14,7 +14,7 @@ namespace cli {
 inline constexpr char ProgramName[] = "trevisor-cli";
 
 // `arguments` as QCoreApplication::arguments() gives them, the program first. Returns the exit
-// code: 0 success, 1 no encoder or a device failure, 2 a usage error.
+// code of the table in failure.h.
 int runCli(const QStringList &arguments, Context &context);
 
 // The program's --help text.

@@ -9,6 +9,8 @@
 #include "qt_serial_port.h"
 #include "serial_port.h"
 
+#include "failure.h"
+
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
@@ -16,20 +18,37 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace cli {
 
+// The exit codes; src/cli/failure.h maps each kind of failure to one of them.
 enum ExitCode : int {
     ExitSuccess = 0,
-    ExitFailure = 1, // no encoder, a timeout, a device or file error
+    ExitFailure = 1, // anything else: a file or standard output that cannot be written
     ExitUsage = 2,   // unknown option, missing or out-of-range value
     // selfcal: the status never changed within the wait; the report shows the last status
     ExitCalibrationNotFinished = 3,
     // selfcal: the calibration finished, but a flag says it did not succeed
     ExitCalibrationFailed = 4,
-    // A write went out but the encoder did not confirm it: no whole, error-free reading after
-    // it, or one that shows the write did not take (selfcal: no status that two replies agree on)
+    // The encoder stopped answering, or a write went out but the encoder did not confirm it: no
+    // whole, error-free reading after it, or one that shows the write did not take (selfcal: no
+    // status that two replies agree on)
     ExitNotConfirmed = 5,
+    ExitNoEncoder = 6,        // no encoder answered on the ports tried
+    ExitPortBusy = 7,         // the port is held by another program
+    ExitPermissionDenied = 8, // this user may not open the port
+    ExitNoSuchPort = 9,       // the path does not exist or is not a serial port
+    ExitEncoderRefused = 10,  // the error flag, the firmware or the turn type refuses the command
+    ExitSeveralEncoders = 11, // more than one encoder and none chosen
+    ExitInterrupted = 130,    // Ctrl+C, as the shell reports a program ended by SIGINT
+};
+
+// The first failure of a run: it decides the exit code and the JSON error object.
+struct Failure {
+    FailureKind kind = FailureKind::Failed;
+    QString message;
+    QString port; // the port it concerns; empty when none or not one
 };
 
 struct Context {
@@ -52,6 +71,9 @@ struct Context {
     QJsonObject jsonKeys;
     // --verbose: progress notes on standard error (the ports and rates tried, each step).
     bool verbose = false;
+    // --json: a failure also writes an error object on standard output.
+    bool json = false;
+    std::optional<Failure> failure;
     // --trace: every request and reply in hexadecimal on standard error, timed from `started`.
     bool trace = false;
     QElapsedTimer started;

@@ -32,8 +32,7 @@ bool send(EncoderLink &link, Context &context, const QByteArray &request)
 
 int interrupted(Context &context, const QString &what)
 {
-    writeMessage(context, QStringLiteral("interrupted: %1 did not complete").arg(what));
-    return ExitFailure;
+    return fail(context, FailureKind::Interrupted, QStringLiteral("interrupted: %1 did not complete").arg(what));
 }
 
 void report(Context &context, OutputFormat format, const QString &command, const QString &text,
@@ -54,6 +53,7 @@ struct UsableReading {
     std::optional<quarn::PositionWord> position;
     QString why;           // when there is none
     bool portLost = false; // the request did not go out; already reported
+    bool flagged = false;  // the reading carries the encoder's error flag
 };
 
 UsableReading readUsablePosition(EncoderLink &link, Context &context, int index)
@@ -66,7 +66,7 @@ UsableReading readUsablePosition(EncoderLink &link, Context &context, int index)
     if (const auto position = quarn::usablePosition(step->reply, index, link.identity))
         return {position, {}};
     if (step->reading.position.error)
-        return {std::nullopt, QStringLiteral("the reading carries the error flag")};
+        return {std::nullopt, QStringLiteral("the reading carries the error flag"), false, true};
     return {std::nullopt, QStringLiteral("the reply %1 is not a whole reply to \"%2\"")
                               .arg(QString::fromLatin1(step->reply.toHex(' ').toUpper()))
                               .arg(QLatin1Char(quarn::pollCommand(index)))};
@@ -74,8 +74,8 @@ UsableReading readUsablePosition(EncoderLink &link, Context &context, int index)
 
 int notConfirmed(Context &context, const QString &what, const QString &why)
 {
-    writeMessage(context, QStringLiteral("%1 was sent, but the encoder did not confirm it: %2").arg(what, why));
-    return ExitNotConfirmed;
+    return fail(context, FailureKind::NotConfirmed,
+                QStringLiteral("%1 was sent, but the encoder did not confirm it: %2").arg(what, why));
 }
 
 // One of the single-request commands: its request, its settle time, then a position reading
@@ -88,7 +88,7 @@ int runSingle(EncoderLink &link, Context &context, const QByteArray &request, in
     const QString what = QStringLiteral("\"%1\"").arg(requestName(request));
     writeNote(context, QStringLiteral("%1: sending %2").arg(command, what));
     if (!send(link, context, request))
-        return ExitFailure;
+        return ExitNotConfirmed;
     if (settleMs > 0)
         writeNote(context, QStringLiteral("%1: waiting %2 ms for the encoder to settle").arg(command).arg(settleMs));
     if (settleMs > 0 && !pause(context, settleMs))
@@ -115,11 +115,9 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
     writeNote(context, QStringLiteral("zero: reading the position first"));
     const std::optional<PollStep> before = pollStep(link, context, 1);
     if (!before)
-        return ExitFailure;
-    if (before->reading.position.error) {
-        writeMessage(context, QStringLiteral("the encoder reports a position error; zero not set"));
-        return ExitFailure;
-    }
+        return ExitNotConfirmed;
+    if (before->reading.position.error)
+        return fail(context, FailureKind::PositionError, QStringLiteral("the encoder reports a position error; zero not set"));
     if (context.stopRequested())
         return interrupted(context, command);
 
@@ -128,14 +126,16 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
     // instead, the message says what went out and that nothing was saved.
     QStringList sent;
     bool saved = false;
+    QString failedStep;
     const auto step = [&](const QByteArray &request, const QString &what, const QString &failureText) {
         writeNote(context, QStringLiteral("zero: ") + what);
-        if (send(link, context, request)) {
+        QString why;
+        if (sendRequest(link, context, request, why)) {
             sent.append(what);
             saved = saved || request == quarn::saveRequest();
             return true;
         }
-        writeMessage(context, failureText);
+        failedStep = why + u' ' + failureText;
         return false;
     };
     const auto sentText = [&] {
@@ -143,9 +143,10 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
                                             saved ? QStringLiteral("the zero was saved")
                                                   : QStringLiteral("nothing was saved"));
     };
+    // Why it stopped and what it left behind, in one line.
     const auto stopped = [&] {
-        writeMessage(context, QStringLiteral("zero stopped after ") + sentText());
-        return ExitFailure;
+        return fail(context, FailureKind::PortLost,
+                    QStringLiteral("%1 zero stopped after %2").arg(failedStep, sentText()).trimmed());
     };
     const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(StepPauseMs)); };
 
@@ -169,9 +170,8 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
     if (!position.position) {
         if (position.portLost)
             return stopped();
-        writeMessage(context, QStringLiteral("the position read for the zero is not fit to set it: ") + position.why);
-        writeMessage(context, zeroFailed);
-        return ExitFailure;
+        return fail(context, position.flagged ? FailureKind::PositionError : FailureKind::NoReply,
+                    zeroFailed + QStringLiteral(" The position read for the zero is not fit to set it: ") + position.why);
     }
     sent.append(QStringLiteral("a position reading"));
     settle();
@@ -187,10 +187,10 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
         return stopped();
     if (!after.position) {
         // The zero is set but cannot be checked: it is not saved.
-        writeMessage(context, QStringLiteral("zero stopped after %1: the position read after the zero is not "
-                                             "fit to check it: %2")
-                                  .arg(sentText(), after.why));
-        return ExitNotConfirmed;
+        return fail(context, FailureKind::NotConfirmed,
+                    QStringLiteral("zero stopped after %1: the position read after the zero is not fit to check "
+                                   "it: %2")
+                        .arg(sentText(), after.why));
     }
     sent.append(QStringLiteral("a position reading"));
     settle();
@@ -237,10 +237,8 @@ int runZero(EncoderLink &link, OutputFormat format, Context &context)
 
 int runMultiturnZero(EncoderLink &link, OutputFormat format, Context &context)
 {
-    if (!link.identity.multiturn) {
-        writeMessage(context, QStringLiteral("a single-turn encoder has no multiturn counter to zero"));
-        return ExitFailure;
-    }
+    if (!link.identity.multiturn)
+        return fail(context, FailureKind::Unsupported, QStringLiteral("a single-turn encoder has no multiturn counter to zero"));
     return runSingle(link, context, quarn::multiturnZeroRequest(), 0, format, QStringLiteral("mt-zero"),
                      QStringLiteral("Multiturn counter set to 0"), [](const quarn::PositionWord &position) {
                          return quarn::multiturnZeroConfirmed(position.multiTurn)
@@ -257,15 +255,85 @@ int runFactoryReset(EncoderLink &link, OutputFormat format, Context &context)
 
 int runResetStatus(EncoderLink &link, OutputFormat format, Context &context)
 {
-    if (!link.identity.persistentStatusSupported) {
-        writeMessage(context, QStringLiteral("firmware %1.%2 has no persistent status; it needs a minor "
-                                             "version of 9 or more")
-                                  .arg(link.identity.firmwareMajor)
-                                  .arg(link.identity.firmwareMinor));
-        return ExitFailure;
-    }
+    if (!link.identity.persistentStatusSupported)
+        return fail(context, FailureKind::Unsupported,
+                    QStringLiteral("firmware %1.%2 has no persistent status; it needs a minor version of 9 or more")
+                        .arg(link.identity.firmwareMajor)
+                        .arg(link.identity.firmwareMinor));
     return runSingle(link, context, quarn::resetPersistentStatusRequest(), ResetSettleMs, format,
                      QStringLiteral("reset-status"), QStringLiteral("Persistent status reset"));
+}
+
+namespace {
+
+// The confirmation these commands share in their help.
+constexpr const char *ReadBackText =
+    "Waits 500 ms after the request; then a position reading, whole and without the error flag, "
+    "confirms that the encoder is back.";
+
+Command configurationCommand(const char *name, const char *summary, const char *details, const char *examples,
+                             const char *success, int (*run)(EncoderLink &, OutputFormat, Context &))
+{
+    Command command;
+    command.name = name;
+    command.summary = summary;
+    command.details = details;
+    command.examples = examples;
+    command.success = success;
+    command.prepare = [run](const GivenOptions &, const CommonSettings &common) {
+        const OutputFormat format = common.format;
+        CommandRun prepared;
+        prepared.onEncoder = [run, format](EncoderLink &link, Context &context) { return run(link, format, context); };
+        return prepared;
+    };
+    return command;
+}
+
+} // namespace
+
+Command zeroCommand()
+{
+    return configurationCommand(
+        "zero", "Set zero here: the current position becomes zero.",
+        "Reads the position first and is refused while it carries the error flag (exit code 10); then "
+        "sends the window's sequence: zero offset 2, multiturn 0, a position reading, zero offset at that "
+        "position, a position reading, multiturn 0, save, multiturn 0; 100 ms between steps. Stops "
+        "before the zero at that position (\"Set zero offset failed!\") when its reading fails or "
+        "carries the error flag, or its reply is spoilt. Once it has begun, Ctrl+C waits for the whole "
+        "0.8 s sequence. A last position reading confirms the zero: it must come whole, without the "
+        "error flag, and near 0 (as far as a turning shaft has moved on since the zero's reading).",
+        "trevisor-cli zero                          # the encoder the search finds\n"
+        "trevisor-cli zero -p /dev/ttyUSB0 --json   # the zero and the new position\n"
+        "trevisor-cli zero --serial 000042 -v       # that encoder, each step noted",
+        "the zero was set, saved and confirmed by a reading near 0", runZero);
+}
+
+Command multiturnZeroCommand()
+{
+    return configurationCommand(
+        "mt-zero", "Set the multiturn counter to 0 (multiturn encoders).",
+        "A position reading after the request confirms it: whole, without the error flag, turns 0. A "
+        "single-turn encoder refuses it (exit code 10).",
+        "trevisor-cli mt-zero\n"
+        "trevisor-cli mt-zero -p /dev/ttyUSB0 --json",
+        "the counter was set to 0 and a reading confirmed it", runMultiturnZero);
+}
+
+Command factoryResetCommand()
+{
+    return configurationCommand("factory-reset", "Restore the encoder's factory settings.", ReadBackText,
+                                "trevisor-cli factory-reset\n"
+                                "trevisor-cli factory-reset --serial 000042 --json",
+                                "the request went out and a reading after it confirmed it", runFactoryReset);
+}
+
+Command resetStatusCommand()
+{
+    return configurationCommand("reset-status", "Clear the persistent status (needs firmware minor 9 or more).",
+                                ReadBackText,
+                                "trevisor-cli reset-status\n"
+                                "trevisor-cli reset-status -p /dev/ttyUSB0 --json",
+                                "the request went out and a reading after it confirmed it", runResetStatus);
 }
 
 } // namespace cli

@@ -4,9 +4,11 @@
 // `zero`, `mt-zero`, `factory-reset` and `reset-status`: the window's command sequences with
 // the same requests, in the same order, with the same pauses, and then a position reading that
 // confirms them: each succeeds only when that reading comes whole and without the error flag
-// (for `zero`: near 0, for `mt-zero`: turns 0), and otherwise exits with ExitNotConfirmed.
+// (for `zero`: near 0, for `mt-zero`: turns 0), and otherwise exits with ExitNotConfirmed (5),
+// as it does when the encoder stops answering on the way.
 
 #include "cli_context.h"
+#include "command.h"
 #include "encoder_link.h"
 #include "output.h"
 
@@ -22,5 +24,10 @@ int runFactoryReset(EncoderLink &link, OutputFormat format, Context &context);
 // Reset of the persistent status; refused for firmware whose minor version is below 9, as the
 // window's button is.
 int runResetStatus(EncoderLink &link, OutputFormat format, Context &context);
+
+Command zeroCommand();
+Command multiturnZeroCommand();
+Command factoryResetCommand();
+Command resetStatusCommand();
 
 } // namespace cli

@@ -40,8 +40,9 @@ bool unlockDebugMode(EncoderLink &link, Context &context)
     const serial::TransactionResult entry = transact(
         link, context, quarn::debugEntryRequest(), quarn::DebugEntryReplyLength, entryReply);
     if (entry == serial::TransactionResult::WriteFailed || entry == serial::TransactionResult::NoPort) {
-        writeMessage(context, exchangeFailureText(link, quarn::debugEntryRequest(), entry, 0,
-                                                  quarn::DebugEntryReplyLength));
+        fail(context, FailureKind::PortLost,
+             exchangeFailureText(link, quarn::debugEntryRequest(), entry, 0, quarn::DebugEntryReplyLength),
+             link.entry.path);
         return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(UnlockSettleMs));
@@ -50,11 +51,12 @@ bool unlockDebugMode(EncoderLink &link, Context &context)
     const serial::TransactionResult result = transact(
         link, context, confirm, quarn::DebugConfirmReplyLength, echo);
     if (result == serial::TransactionResult::WriteFailed || result == serial::TransactionResult::NoPort) {
-        writeMessage(context, exchangeFailureText(link, confirm, result, 0, quarn::DebugConfirmReplyLength));
+        fail(context, FailureKind::PortLost,
+             exchangeFailureText(link, confirm, result, 0, quarn::DebugConfirmReplyLength), link.entry.path);
         return false;
     }
     if (echo != confirm)
-        writeMessage(context, QStringLiteral("Problem pri odklepanju s komando G. Nepravilen echo."));
+        writeWarning(context, QStringLiteral("Problem pri odklepanju s komando G. Nepravilen echo."));
     return true;
 }
 
@@ -107,7 +109,7 @@ public:
             if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered | replace)) {
                 // Created by someone else since runDebug looked.
                 if (!overwrite && quarn::pathExists(path_)) {
-                    writeMessage(context, existingFileText(path_));
+                    fail(context, FailureKind::Failed, existingFileText(path_));
                     file_.reset();
                     return false;
                 }
@@ -117,8 +119,7 @@ public:
         if (!writeLine(quarn::recordingHeaderLine(), context))
             return false;
         clock_.start();
-        *context.err << "Recording to " << QDir::toNativeSeparators(path_) << '\n';
-        context.err->flush();
+        writeInfo(context, QStringLiteral("Recording to ") + QDir::toNativeSeparators(path_));
         return true;
     }
 
@@ -140,14 +141,13 @@ public:
         if (file_ == nullptr)
             return;
         file_.reset();
-        *context.err << quarn::recordingDurationLine(static_cast<std::uint32_t>(clock_.elapsed())) << '\n';
-        context.err->flush();
+        writeInfo(context, quarn::recordingDurationLine(static_cast<std::uint32_t>(clock_.elapsed())));
     }
 
 private:
     bool cannotCreate(const QString &reason, Context &context)
     {
-        writeMessage(context, QStringLiteral("cannot create file \"%1\": %2").arg(path_, reason));
+        fail(context, FailureKind::Failed, QStringLiteral("cannot create file \"%1\": %2").arg(path_, reason));
         file_.reset();
         return false;
     }
@@ -157,7 +157,8 @@ private:
         const QByteArray whole = line + quarn::RecordingLineEnd;
         if (file_->write(whole) == whole.size())
             return true;
-        writeMessage(context, QStringLiteral("cannot write to file \"%1\": %2").arg(path_, file_->errorString()));
+        fail(context, FailureKind::Failed,
+             QStringLiteral("cannot write to file \"%1\": %2").arg(path_, file_->errorString()));
         file_.reset();
         return false;
     }
@@ -192,7 +193,7 @@ QJsonObject debugRecordJson(const quarn::DebugRecord &record, const quarn::Harmo
         {QStringLiteral("codeBBits"), bits(codeLength, record.codeB)},
         {QStringLiteral("mcuTemp"), record.mcuTemp},
         {QStringLiteral("cycleTime"), record.cycleTime},
-        {QStringLiteral("status"), record.debugStatus},
+        {QStringLiteral("debugStatus"), record.debugStatus},
         {QStringLiteral("vdda"), record.vdda},
         {QStringLiteral("resetCnt"), record.resetCnt},
         {QStringLiteral("harmonics"), harmonics},
@@ -252,16 +253,14 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
     if (recording) {
         target = recordingTarget(options.recordPath, link.identity, options.now());
         // A run that may not write its file sends nothing.
-        if (!target.namedInDirectory && !options.overwrite && quarn::pathExists(target.path)) {
-            writeMessage(context, existingFileText(target.path));
-            return ExitFailure;
-        }
+        if (!target.namedInDirectory && !options.overwrite && quarn::pathExists(target.path))
+            return fail(context, FailureKind::Failed, existingFileText(target.path));
     }
     // A recording always opens the debug mode first, as the window's does.
     if (options.unlock || recording)
         writeNote(context, QStringLiteral("debug: opening the debug mode"));
     if ((options.unlock || recording) && !unlockDebugMode(link, context))
-        return ExitFailure;
+        return ExitNotConfirmed;
 
     Recording file;
     if (recording) {
@@ -284,7 +283,7 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
 
         const std::optional<PollStep> step = pollAttempt(link, context, index);
         if (!step) {
-            exitCode = ExitFailure;
+            exitCode = ExitNotConfirmed;
             break;
         }
         index = nextActivePollIndex(index, minor);
@@ -300,7 +299,7 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
                 transact(link, context, request, quarn::DebugRecordLength, reply);
             if (result == serial::TransactionResult::WriteFailed || result == serial::TransactionResult::NoPort) {
                 reportExchangeFailure(link, context, request, result, 0, quarn::DebugRecordLength);
-                exitCode = ExitFailure;
+                exitCode = ExitNotConfirmed;
                 break;
             }
             if (result == serial::TransactionResult::Incomplete)
@@ -313,14 +312,14 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
             else
                 writeLine(context, QStringLiteral("%1 ms  FAULT: %2").arg(startMs).arg(outcome.fault));
             if (tooMany) {
-                exitCode = ExitFailure;
+                exitCode = ExitNotConfirmed;
                 break;
             }
             continue;
         }
         const quarn::DebugRecord record = quarn::decodeDebugRecord(reply);
         if (!record.headerOk)
-            writeMessage(context, QStringLiteral("Debug data header mismatch!"));
+            writeWarning(context, QStringLiteral("Debug data header mismatch!"));
         const quarn::HarmonicBars bars = quarn::analyzeCodeHarmonics(record.samples, codeLength);
         if (options.format == OutputFormat::Json)
             writeJson(context, debugRecordJson(record, bars, codeLength, startMs));
@@ -334,6 +333,55 @@ int runDebug(EncoderLink &link, const DebugOptions &options, Context &context)
     }
     file.stop(context);
     return exitCode;
+}
+
+Command debugCommand()
+{
+    Command command;
+    command.name = "debug";
+    command.summary = "Read the encoder's debug record.";
+    command.details = "Each reading is one poll step and one 129-byte debug record, as the window's \"Read "
+                      "const\": the decoded fields, the code words and the three harmonic magnitudes. --record "
+                      "writes the window's recording file (a directory gets the window's file name TEST_<part>_"
+                      "<serial>_<time>.csv, with -2, -3, ... when that name is taken; a file that exists is "
+                      "refused unless --overwrite is given). Ctrl+C ends the run after the current reading.";
+    command.examples = "trevisor-cli debug --unlock                # one record\n"
+                       "trevisor-cli debug -n 10 --record .        # ten records into a file here\n"
+                       "trevisor-cli debug -n 0 --json             # until Ctrl+C, one object a line";
+    command.options = {
+        {{QStringLiteral("unlock")}, QStringLiteral("Open the encoder's debug mode first."), {}},
+        countOption(1),
+        intervalOption(),
+        maxErrorsOption(),
+        {{QStringLiteral("record")},
+         QStringLiteral("Write each reading to the window's recording file: this file, or this directory with "
+                        "the window's file name."),
+         QStringLiteral("path")},
+        {{QStringLiteral("overwrite")},
+         QStringLiteral("Replace the file given to --record when it exists; without it such a file is refused. A "
+                        "directory always gets a new file."),
+         {}},
+    };
+    command.prepare = [](const GivenOptions &given, const CommonSettings &common) {
+        DebugOptions options;
+        options.format = common.format;
+        QString error;
+        if (!takeReadingPace(given, options, error))
+            return CommandRun::refused(error);
+        options.unlock = given.isSet(QStringLiteral("unlock"));
+        options.overwrite = given.isSet(QStringLiteral("overwrite"));
+        if (given.isSet(QStringLiteral("record"))) {
+            options.recordPath = given.value(QStringLiteral("record"));
+            if (options.recordPath.isEmpty())
+                return CommandRun::refused(QStringLiteral("--record needs a file or a directory"));
+        } else if (options.overwrite) {
+            return CommandRun::refused(QStringLiteral("--overwrite goes with --record"));
+        }
+        CommandRun run;
+        run.onEncoder = [options](EncoderLink &link, Context &context) { return runDebug(link, options, context); };
+        return run;
+    };
+    return command;
 }
 
 } // namespace cli

@@ -7,6 +7,7 @@
 // recording file.
 
 #include "cli_context.h"
+#include "command.h"
 #include "encoder_link.h"
 #include "output.h"
 #include "poll_command.h"
@@ -29,7 +30,7 @@ struct DebugOptions {
     QString recordPath;      // a file, or a directory that gets the window's file name; empty: none
     bool overwrite = false;  // an existing file named by recordPath is replaced rather than refused
     OutputFormat format = OutputFormat::Text;
-    // Spoilt readings in a row that end the run with exit code 1; 0: never.
+    // Spoilt readings in a row that end the run with exit code 5; 0: never.
     int maxErrors = DefaultMaxErrors;
     // The local time that names a recording file.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
@@ -59,5 +60,7 @@ RecordingTarget recordingTarget(const QString &recordPath, const quarn::EncoderI
 // duration on standard error. An existing file named for the recording without `overwrite`
 // ends the run before anything is sent.
 int runDebug(EncoderLink &link, const DebugOptions &options, Context &context);
+
+Command debugCommand();
 
 } // namespace cli

@@ -9,6 +9,8 @@
 #include "process_table.h"
 #include "udev_rules.h"
 
+#include "qt_serial_port.h"
+
 #include "port_search.h"
 
 #include <QJsonArray>
@@ -84,7 +86,8 @@ QString lowLatencyName(serial::LowLatencyMode mode)
 
 // Opens the port as the search does and tries the seven rates; notes what the driver made of
 // the low-latency request while the port is open.
-void identifyOn(const serial::PortEntry &entry, const doctor::SystemPaths &paths, Context &context, PortReport &report)
+void identifyOn(const serial::PortEntry &entry, const doctor::SystemPaths &paths, int unreadableProcesses,
+                Context &context, PortReport &report)
 {
     QString openError;
     bool &opened = report.opened;
@@ -118,6 +121,10 @@ void identifyOn(const serial::PortEntry &entry, const doctor::SystemPaths &paths
         report.interrupted = true;
         finding = {doctor::Status::Skipped, QStringLiteral("interrupted"), {}};
     } else if (!opened) {
+        // Held, yet by none of the processes looked at: another user's program.
+        if (openError == QLatin1String(serial::QtSerialPort::kInUseText)
+            && report.findings[Holders].status != doctor::Status::Blocking && unreadableProcesses > 0)
+            report.findings[Holders] = doctor::heldByAnotherUserFinding(entry.path, unreadableProcesses);
         const bool explained = report.findings[Access].status == doctor::Status::Blocking
                                || report.findings[Holders].status == doctor::Status::Blocking;
         finding = {doctor::Status::Blocking, QStringLiteral("cannot be opened: ") + openError,
@@ -150,7 +157,7 @@ PortReport examinePort(const serial::PortEntry &entry, const SystemState &state,
         state.rules);
     report.findings[Brltty] = doctor::brlttyFinding(facts, state.brlttyInstalled, state.brlttyRules);
 
-    identifyOn(entry, paths, context, report);
+    identifyOn(entry, paths, state.processes.unreadable, context, report);
 
     report.findings[LatencyTimer] =
         doctor::latencyTimerFinding(doctor::latencyTimerFile(paths, facts.identity.kernel), facts.latencyTimerMs,
@@ -215,7 +222,7 @@ void writeJsonReport(const PortReport &report, Context &context)
     for (int check = 0; check < CheckCount; ++check) {
         const doctor::Finding &finding = report.findings[static_cast<std::size_t>(check)];
         findings.append(QJsonObject{{QStringLiteral("check"), QLatin1String(CheckNames[static_cast<std::size_t>(check)])},
-                                    {QStringLiteral("status"), doctor::statusName(finding.status)},
+                                    {QStringLiteral("result"), doctor::statusName(finding.status)},
                                     {QStringLiteral("text"), finding.text},
                                     {QStringLiteral("fix"), finding.fix}});
     }
@@ -223,9 +230,10 @@ void writeJsonReport(const PortReport &report, Context &context)
     for (const doctor::Holder &holder : report.holders)
         holders.append(QJsonObject{{QStringLiteral("pid"), holder.pid},
                                    {QStringLiteral("command"), holder.command},
-                                   {QStringLiteral("serves_pty"), holder.farEnd}});
-    const QString kind = !facts.node.exists ? QStringLiteral("missing")
-                         : facts.ptyIndex   ? QStringLiteral("pseudo-terminal")
+                                   {QStringLiteral("servesPty"), holder.farEnd}});
+    const QString kind = !facts.node.exists              ? QStringLiteral("missing")
+                         : !facts.notSerialPort.isEmpty() ? QStringLiteral("not-serial")
+                         : facts.ptyIndex                 ? QStringLiteral("pseudo-terminal")
                          : facts.isUsb()    ? QStringLiteral("usb")
                          : facts.inSysfs    ? QStringLiteral("serial")
                                             : QStringLiteral("other");
@@ -233,30 +241,52 @@ void writeJsonReport(const PortReport &report, Context &context)
                                    {QStringLiteral("port"), facts.path},
                                    {QStringLiteral("device"), facts.device},
                                    {QStringLiteral("kind"), kind},
-                                   {QStringLiteral("usb_id"), optionalText(facts.usbId())},
+                                   {QStringLiteral("usbId"), optionalText(facts.usbId())},
                                    {QStringLiteral("driver"), optionalText(facts.driver)},
                                    {QStringLiteral("holders"), holders},
-                                   {QStringLiteral("latency_timer_ms"), optionalNumber(facts.latencyTimerMs)},
-                                   {QStringLiteral("low_latency"), lowLatencyName(report.lowLatency)},
-                                   {QStringLiteral("encoder_found"), report.baudRate != 0},
-                                   {QStringLiteral("baud"), report.baudRate != 0 ? QJsonValue(report.baudRate)
-                                                                                 : QJsonValue(QJsonValue::Null)},
+                                   {QStringLiteral("latencyTimerMs"), optionalNumber(facts.latencyTimerMs)},
+                                   {QStringLiteral("lowLatency"), lowLatencyName(report.lowLatency)},
+                                   {QStringLiteral("encoderFound"), report.baudRate != 0},
+                                   {QStringLiteral("baudRate"), report.baudRate != 0 ? QJsonValue(report.baudRate)
+                                                                                     : QJsonValue(QJsonValue::Null)},
                                    {QStringLiteral("blocking"), report.blocking()},
                                    {QStringLiteral("findings"), findings}});
 }
 
 } // namespace
 
+namespace {
+
+// The kind of failure a blocking finding stands for.
+FailureKind blockingKind(const PortReport &report, int check)
+{
+    switch (check) {
+    case Access:
+        return report.facts.node.exists && report.facts.notSerialPort.isEmpty() ? FailureKind::PermissionDenied
+                                                                                : FailureKind::NoSuchPort;
+    case Holders:
+    case ModemManager:
+        return FailureKind::PortBusy;
+    case Brltty:
+        // brltty takes the adapter's port away.
+        return FailureKind::NoSuchPort;
+    default:
+        return FailureKind::Failed;
+    }
+}
+
+} // namespace
+
 int runDoctor(const QList<serial::PortEntry> &ports, const DoctorOptions &options, Context &context)
 {
-    if (ports.isEmpty()) {
-        writeMessage(context, QStringLiteral("no serial ports found: plug the adapter in (if its port appears and "
-                                             "vanishes, brltty may claim it), or name one with --port"));
-        return ExitFailure;
-    }
+    if (ports.isEmpty())
+        return fail(context, FailureKind::NoEncoder,
+                    QStringLiteral("no serial ports found: plug the adapter in (if its port appears and vanishes, "
+                                   "brltty may claim it), or name one with --port"));
     const SystemState state = readSystemState(options.paths);
     bool found = false;
-    bool blocked = false;
+    std::optional<Failure> firstBlock;
+    QStringList silent;
     for (qsizetype i = 0; i < ports.size(); ++i) {
         const PortReport report = examinePort(ports.at(i), state, options, context);
         if (options.format == OutputFormat::Json) {
@@ -267,13 +297,57 @@ int runDoctor(const QList<serial::PortEntry> &ports, const DoctorOptions &option
             writeTextReport(report, context);
         }
         found = found || report.baudRate != 0;
-        blocked = blocked || report.blocking();
-        if (report.interrupted) {
-            writeMessage(context, QStringLiteral("interrupted"));
-            return ExitFailure;
+        for (int check = 0; check < CheckCount && !firstBlock; ++check) {
+            const doctor::Finding &finding = report.findings[static_cast<std::size_t>(check)];
+            if (finding.status == doctor::Status::Blocking)
+                firstBlock = Failure{blockingKind(report, check),
+                                     QStringLiteral("%1 blocked: %2").arg(report.facts.path, finding.text),
+                                     report.facts.path};
         }
+        if (report.baudRate == 0 && !report.blocking())
+            silent.append(report.facts.path);
+        if (report.interrupted)
+            return fail(context, FailureKind::Interrupted, QStringLiteral("interrupted"));
     }
-    return found || !blocked ? ExitSuccess : ExitFailure;
+    if (found)
+        return ExitSuccess;
+    if (firstBlock)
+        return fail(context, firstBlock->kind, firstBlock->message, firstBlock->port);
+    return fail(context, FailureKind::NoEncoder,
+                QStringLiteral("nothing blocks, but no encoder answered on %1").arg(silent.join(QStringLiteral(", "))),
+                ports.size() == 1 ? ports.constFirst().path : QString());
+}
+
+Command doctorCommand()
+{
+    Command command;
+    command.name = "doctor";
+    command.summary = "Tell why no encoder is found here, and how to fix it.";
+    command.details = "Checks each port that the search walks (or only --port): permissions against your "
+                      "groups, other programs holding it, ModemManager, brltty, the FTDI latency timer, the "
+                      "driver's low-latency mode, and whether a Quarn-2 answers at one of the seven rates. One "
+                      "line per finding with its fix; --json gives one object per port. Without an encoder "
+                      "the exit code is that of the first blocking finding (7 held, 8 permission, 9 no such "
+                      "port), or 6 when nothing blocks.";
+    command.examples = "trevisor-cli doctor                        # every port the search walks\n"
+                       "trevisor-cli doctor -p /dev/ttyUSB0        # only this one\n"
+                       "trevisor-cli doctor --json                 # one object per port";
+    command.success = "an encoder answered";
+    command.takesBaud = false;
+    command.prepare = [](const GivenOptions &, const CommonSettings &common) {
+        if (common.choice.baudRate != 0)
+            return CommandRun::refused(QStringLiteral("doctor tries every rate; --baud is not taken"));
+        DoctorOptions options;
+        options.format = common.format;
+        CommandRun run;
+        run.onPorts = [options](const PortChoice &choice, Context &context) {
+            return runDoctor(choice.path.isEmpty() ? context.listPorts()
+                                                   : QList<serial::PortEntry>{namedPortEntry(choice.path)},
+                             options, context);
+        };
+        return run;
+    };
+    return command;
 }
 
 } // namespace cli

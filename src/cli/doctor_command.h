@@ -7,6 +7,7 @@
 // Quarn-2 answers at one of the seven rates.
 
 #include "cli_context.h"
+#include "command.h"
 #include "output.h"
 
 #include "device_access.h"
@@ -22,7 +23,10 @@ struct DoctorOptions {
     OutputFormat format = OutputFormat::Text;
 };
 
-// 0 when an encoder answered or nothing blocks, 1 when a finding blocks (also: no ports at all).
+// 0 when an encoder answered; otherwise the code of the first blocking finding's kind (held 7,
+// permission 8, no such port 9), or 6 (no encoder) when nothing blocks.
 int runDoctor(const QList<serial::PortEntry> &ports, const DoctorOptions &options, Context &context);
+
+Command doctorCommand();
 
 } // namespace cli

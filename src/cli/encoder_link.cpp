@@ -110,19 +110,41 @@ QString encoderText(const EncoderLink &link)
         .arg(link.baudRate);
 }
 
-QString portOpenFailureText(const QString &path, const QString &errorText)
+PortOpenFailure portOpenFailure(const QString &path, const QString &errorText)
 {
-    return path + QStringLiteral(": ") + portOpenFailureReason(path, errorText);
-}
-
-QString portOpenFailureReason(const QString &path, const QString &errorText)
-{
-    QString text = doctor::openFailureReason({}, doctor::currentUser(), path, errorText);
+    const doctor::OpenFailure why = doctor::explainOpenFailure({}, doctor::currentUser(), path, errorText);
+    PortOpenFailure failure{FailureKind::Failed, why.text};
+    switch (why.problem) {
+    case doctor::OpenProblem::Missing:
+    case doctor::OpenProblem::NotSerialPort:
+        failure.kind = FailureKind::NoSuchPort;
+        break;
+    case doctor::OpenProblem::PermissionDenied:
+        failure.kind = FailureKind::PermissionDenied;
+        break;
+    case doctor::OpenProblem::Busy:
+        failure.kind = FailureKind::PortBusy;
+        break;
+    case doctor::OpenProblem::Other:
+        break;
+    }
     // `--port ttyUSB0` means a file here; the user may have meant the device.
     const QString device = QStringLiteral("/dev/") + QFileInfo(path).fileName();
     if (!QFileInfo::exists(path) && !path.startsWith(QLatin1String("/dev/")) && QFileInfo::exists(device))
-        text += QStringLiteral(" (did you mean %1?)").arg(device);
-    return text;
+        failure.reason += QStringLiteral(" (did you mean %1?)").arg(device);
+    return failure;
+}
+
+bool serialNumberMatches(const QString &wanted, const QString &encoderSerial)
+{
+    const auto significant = [](const QString &serial) {
+        const QString trimmed = serial.trimmed();
+        qsizetype zeros = 0;
+        while (zeros + 1 < trimmed.size() && trimmed.at(zeros) == u'0')
+            ++zeros;
+        return trimmed.mid(zeros);
+    };
+    return significant(wanted) == significant(encoderSerial);
 }
 
 namespace {
@@ -135,8 +157,16 @@ struct SearchPass {
     int portIndex = -1;
 };
 
+// A port the search could not open, and why.
+struct UnopenedPort {
+    QString path;
+    PortOpenFailure failure;
+
+    QString text() const { return path + QStringLiteral(": ") + failure.reason; }
+};
+
 SearchPass searchOnce(const QList<serial::PortEntry> &ports, const PortChoice &choice, Context &context,
-                      QStringList &unopened, QStringList &corrupt)
+                      QList<UnopenedPort> &unopened, QStringList &corrupt)
 {
     std::optional<quarn::EncoderIdentity> identity;
     serial::PortSearchHooks hooks;
@@ -156,8 +186,9 @@ SearchPass searchOnce(const QList<serial::PortEntry> &ports, const PortChoice &c
         return identity.has_value();
     };
     hooks.openFailed = [&](int portIndex, const QString &errorText) {
-        unopened.append(portOpenFailureText(ports.at(portIndex).path, errorText));
-        writeNote(context, QStringLiteral("cannot open ") + unopened.constLast());
+        const QString &path = ports.at(portIndex).path;
+        unopened.append({path, portOpenFailure(path, errorText)});
+        writeNote(context, QStringLiteral("cannot open ") + unopened.constLast().text());
     };
     hooks.shouldStop = [&context] { return context.stopRequested(); };
     // The search shows where it stands, a port that never answers costing 2 s: a note per rate
@@ -212,15 +243,15 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
     const QList<serial::PortEntry> ports =
         choice.path.isEmpty() ? context.listPorts() : QList<serial::PortEntry>{namedPortEntry(choice.path)};
     if (ports.isEmpty()) {
-        writeMessage(context, QStringLiteral("no serial ports found (name one with --port or "
-                                             "QUARN_EXTRA_PORTS)"));
+        fail(context, FailureKind::NoEncoder,
+             QStringLiteral("no serial ports found (name one with --port or QUARN_EXTRA_PORTS)"));
         return std::nullopt;
     }
 
     // The search goes on past the first encoder, so that a second one on the line is noticed
     // (or, with --serial, the one asked for is found). Past a find, the built-in ports are left
     // out: each costs 2 s and an encoder hardly ever sits on one.
-    QStringList unopened;
+    QList<UnopenedPort> unopened;
     QStringList corrupt;
     std::optional<EncoderLink> chosen;
     std::vector<EncoderLink> others;
@@ -233,7 +264,8 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
         if (pass.outcome != serial::PortSearchOutcome::Found)
             break;
         writeNote(context, QStringLiteral("found ") + encoderText(*pass.link));
-        const bool wanted = choice.serialNumber.isEmpty() || encoderSerial(pass.link->identity) == choice.serialNumber;
+        const bool wanted =
+            choice.serialNumber.isEmpty() || serialNumberMatches(choice.serialNumber, encoderSerial(pass.link->identity));
         if (wanted && !chosen) {
             chosen = std::move(pass.link);
             if (!choice.serialNumber.isEmpty())
@@ -254,7 +286,7 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
     if (stopped) {
         if (chosen)
             closeLink(*chosen);
-        writeMessage(context, QStringLiteral("interrupted while searching for the encoder"));
+        fail(context, FailureKind::Interrupted, QStringLiteral("interrupted while searching for the encoder"));
         return std::nullopt;
     }
     // The one asked for by its serial number, or the only one found.
@@ -266,34 +298,56 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
         found.append(encoderText(*chosen));
     for (const EncoderLink &other : std::as_const(others))
         found.append(encoderText(other));
+    QStringList notOpened;
+    for (const UnopenedPort &port : std::as_const(unopened))
+        notOpened.append(port.text());
+    // Where the encoder may hide: every port that did not open, and why.
+    const QString notOpenedText =
+        notOpened.isEmpty() ? QString() : QStringLiteral(" (not opened: ") + notOpened.join(QStringLiteral("; ")) + u')';
     if (chosen) {
         closeLink(*chosen);
-        writeMessage(context, QStringLiteral("%1 encoders found (%2); choose one with --serial SN or --port PATH")
-                                  .arg(found.size())
-                                  .arg(found.join(QStringLiteral("; "))));
+        fail(context, FailureKind::SeveralEncoders,
+             QStringLiteral("%1 encoders found (%2); choose one with --serial SN or --port PATH")
+                 .arg(found.size())
+                 .arg(found.join(QStringLiteral("; "))));
         return std::nullopt;
     }
+    const QString onePort = ports.size() == 1 ? ports.constFirst().path : QString();
     if (!choice.serialNumber.isEmpty() && !others.empty()) {
-        writeMessage(context, QStringLiteral("no encoder with serial number %1 (found: %2)")
-                                  .arg(choice.serialNumber, found.join(QStringLiteral("; "))));
+        fail(context, FailureKind::NoEncoder,
+             QStringLiteral("no encoder with serial number %1 (found: %2)%3")
+                 .arg(choice.serialNumber, found.join(QStringLiteral("; ")), notOpenedText),
+             onePort);
         return std::nullopt;
     }
 
     const QString rates = choice.baudRate != 0 ? QStringLiteral("at %1 baud").arg(choice.baudRate)
                                                : QStringLiteral("at any of the seven rates");
+    // The one port there is could not be opened: the failure is why.
+    if (ports.size() == 1 && unopened.size() == 1) {
+        fail(context, unopened.constFirst().failure.kind, QStringLiteral("cannot open ") + unopened.constFirst().text(),
+             onePort);
+        return std::nullopt;
+    }
+    FailureKind kind = FailureKind::NoEncoder;
     QString text;
-    if (ports.size() == 1 && unopened.size() == 1)
-        text = QStringLiteral("cannot open ") + unopened.constFirst();
-    else if (!corrupt.isEmpty())
+    if (!corrupt.isEmpty()) {
         // Something answered: the line or the encoder is at fault, not its absence.
+        kind = FailureKind::CorruptReply;
         text = corrupt.join(QStringLiteral("; ")) + QStringLiteral(" (no encoder identified)");
-    else if (ports.size() == 1)
+    } else if (ports.size() == 1) {
         text = QStringLiteral("no encoder answers on %1 %2").arg(ports.constFirst().path, rates);
-    else
+    } else if (!choice.serialNumber.isEmpty()) {
+        text = QStringLiteral("no encoder with serial number %1 on any of %2 ports %3")
+                   .arg(choice.serialNumber)
+                   .arg(ports.size())
+                   .arg(rates);
+    } else {
         text = QStringLiteral("no encoder answers on any of %1 ports %2").arg(ports.size()).arg(rates);
-    if (ports.size() > 1 && !unopened.isEmpty())
-        text += QStringLiteral(" (not opened: ") + unopened.join(QStringLiteral("; ")) + u')';
-    writeMessage(context, text);
+    }
+    if (ports.size() > 1)
+        text += notOpenedText;
+    fail(context, kind, text, onePort);
     return std::nullopt;
 }
 
@@ -307,6 +361,11 @@ QString requestName(const QByteArray &request)
     if (request.size() > quarn::UnlockPrefix.size() && request.startsWith(quarn::UnlockPrefix))
         return QStringLiteral("Unlock + ") + name(request.at(quarn::UnlockPrefix.size()));
     return request.isEmpty() ? QString() : name(request.at(0));
+}
+
+FailureKind exchangeFailureKind(serial::TransactionResult result)
+{
+    return result == serial::TransactionResult::Incomplete ? FailureKind::NoReply : FailureKind::PortLost;
 }
 
 QString exchangeFailureText(const EncoderLink &link, const QByteArray &request,
@@ -345,6 +404,18 @@ bool exchange(EncoderLink &link, Context &context, const QByteArray &request, in
     return false;
 }
 
+bool sendRequest(EncoderLink &link, Context &context, const QByteArray &request, QString &failure)
+{
+    QByteArray reply;
+    const serial::TransactionResult result = transact(link, context, request, 0, reply);
+    if (result == serial::TransactionResult::Complete)
+        return true;
+    failure = exchangeFailureText(link, request, result, 0, 0);
+    if (result == serial::TransactionResult::WriteFailed && link.port != nullptr)
+        link.port->close();
+    return false;
+}
+
 void reportExchangeFailure(EncoderLink &link, Context &context, const QByteArray &request,
                            serial::TransactionResult result, qsizetype received, int expectedLength)
 {
@@ -352,7 +423,7 @@ void reportExchangeFailure(EncoderLink &link, Context &context, const QByteArray
     // A port that takes no more bytes is gone; nothing further is sent to it.
     if (result == serial::TransactionResult::WriteFailed && link.port != nullptr)
         link.port->close();
-    writeMessage(context, text);
+    fail(context, exchangeFailureKind(result), text, link.entry.path);
 }
 
 bool pause(Context &context, int ms)

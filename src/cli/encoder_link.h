@@ -47,15 +47,21 @@ QString encoderSerial(const quarn::EncoderIdentity &identity);
 // "encoder QX105---18M----- serial 000042 on /dev/ttyUSB0 at 115200 baud"
 QString encoderText(const EncoderLink &link);
 
-// "<path>: <why>" for a port that did not open: another program holding it (by name and pid),
-// the dialout advice, or the driver's text.
-QString portOpenFailureText(const QString &path, const QString &errorText);
-// The same without the path.
-QString portOpenFailureReason(const QString &path, const QString &errorText);
+// Why a port did not open: another program holding it (by name and pid), the dialout advice, not
+// a serial port, or the driver's text; and the kind of failure that is.
+struct PortOpenFailure {
+    FailureKind kind = FailureKind::Failed;
+    QString reason;
+};
+PortOpenFailure portOpenFailure(const QString &path, const QString &errorText);
+
+// A serial number as written on the command line matches the encoder's with or without its
+// leading zeros: 42 is 000042.
+bool serialNumberMatches(const QString &wanted, const QString &encoderSerial);
 
 // The search of the window on the chosen ports and rates. The encoder that identifies itself is
 // kept with its port open; more than one (without --serial to choose) is a failure that names
-// them all.
+// them all. Every failure is reported with its kind (ports that did not open named with why).
 std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &context);
 
 // One exchange on `port` (named `portPath` in the trace), written to standard error request
@@ -79,14 +85,22 @@ IdentifyAttempt identifyWithRetry(serial::SerialPort &port, const QString &portP
 // How a request is named in messages: "1", or "Unlock + Z" for a protected one.
 QString requestName(const QByteArray &request);
 
-// Runs one exchange. Anything but a complete reply is reported ("no reply", "Cable
+// Runs one exchange. Anything but a complete reply is reported as a failure ("no reply", "Cable
 // disconnected!") and gives false.
 bool exchange(EncoderLink &link, Context &context, const QByteArray &request, int expectedLength,
               QByteArray &reply);
 
+// Sends a request that awaits no reply, without reporting a failure: false and its text when
+// the request did not go out (the port, gone, is closed), for a caller that says more in the
+// same line.
+bool sendRequest(EncoderLink &link, Context &context, const QByteArray &request, QString &failure);
+
 // Reports a failed exchange; a port that took no bytes is closed.
 void reportExchangeFailure(EncoderLink &link, Context &context, const QByteArray &request,
                            serial::TransactionResult result, qsizetype received, int expectedLength);
+
+// The kind of a failed exchange: no reply (missing or short), or the port lost.
+FailureKind exchangeFailureKind(serial::TransactionResult result);
 
 // The text of a failed exchange.
 QString exchangeFailureText(const EncoderLink &link, const QByteArray &request,

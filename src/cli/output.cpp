@@ -65,24 +65,49 @@ QString isoTimestamp(const QDateTime &time)
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
-int withOutputChecked(Context &context, int exitCode)
+int finishRun(Context &context, int exitCode)
 {
-    if (context.outputError.isEmpty())
+    if (!context.outputError.isEmpty())
+        exitCode = fail(context, FailureKind::Failed, QStringLiteral("write error: ") + context.outputError);
+    if (exitCode == ExitSuccess || !context.failure)
         return exitCode;
-    writeMessage(context, QStringLiteral("write error: ") + context.outputError);
-    return ExitFailure;
+    const Failure &failure = *context.failure;
+    if (context.json) {
+        const QJsonValue port = !failure.port.isEmpty() ? QJsonValue(failure.port)
+                                                        : context.jsonKeys.value(QLatin1String("port"));
+        writeJson(context, QJsonObject{{QStringLiteral("event"), QStringLiteral("error")},
+                                       {QStringLiteral("kind"), kindName(failure.kind)},
+                                       {QStringLiteral("message"), failure.message},
+                                       {QStringLiteral("port"), port.isUndefined() ? QJsonValue() : port}});
+    }
+    return exitCodeOf(failure.kind);
 }
 
-void writeMessage(Context &context, const QString &message)
+int fail(Context &context, FailureKind kind, const QString &message, const QString &port)
 {
-    *context.err << "trevisor-cli: " << message << '\n';
+    *context.err << "trevisor-cli: error: " << message << '\n';
+    context.err->flush();
+    if (!context.failure)
+        context.failure = Failure{kind, message, port};
+    return exitCodeOf(kind);
+}
+
+void writeWarning(Context &context, const QString &text)
+{
+    *context.err << "trevisor-cli: warning: " << text << '\n';
+    context.err->flush();
+}
+
+void writeInfo(Context &context, const QString &text)
+{
+    *context.err << "trevisor-cli: " << text << '\n';
     context.err->flush();
 }
 
 void writeNote(Context &context, const QString &note)
 {
     if (context.verbose)
-        writeMessage(context, note);
+        writeInfo(context, note);
 }
 
 QString floatText(float value)

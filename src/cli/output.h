@@ -27,13 +27,21 @@ void writeLine(Context &context, const QString &line);
 void writeText(Context &context, const QString &text);
 void writeJson(Context &context, const QJsonObject &object);
 
-// The exit code of a run whose output may have failed: a failed write to standard output is
-// reported once ("write error: <reason>") and makes any run a failure.
-int withOutputChecked(Context &context, int exitCode);
+// The exit code of a finished run. A failed write to standard output is reported once
+// ("write error: <reason>") and makes any run a failure. A failed run ends with the code of the
+// first failure it reported, and with --json that failure is also written as one error object
+// {"event":"error","kind","message","port"} on standard output.
+int finishRun(Context &context, int exitCode);
 
-// "trevisor-cli: " + the message, on standard error.
-void writeMessage(Context &context, const QString &message);
-// A progress note: a message written only with --verbose.
+// A failure: "trevisor-cli: error: " + the message on standard error. The first failure of a
+// run is kept for its exit code and error object. Returns the kind's exit code.
+int fail(Context &context, FailureKind kind, const QString &message, const QString &port = {});
+// Something that went wrong without failing the command: "trevisor-cli: warning: " + text.
+void writeWarning(Context &context, const QString &text);
+// A note for people, not a failure: "trevisor-cli: " + text (the encoder acted on, a file
+// written).
+void writeInfo(Context &context, const QString &text);
+// A progress note: written only with --verbose, as writeInfo.
 void writeNote(Context &context, const QString &note);
 
 // A single-precision value as the shortest decimal that gives it back (45.8f is 45.8, not

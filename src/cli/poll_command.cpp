@@ -59,7 +59,7 @@ std::optional<PollStep> pollStep(EncoderLink &link, Context &context, int index)
 {
     std::optional<PollStep> step = pollAttempt(link, context, index);
     if (step && !step->fault.isEmpty()) {
-        writeMessage(context, step->fault);
+        fail(context, FailureKind::NoReply, step->fault);
         return std::nullopt;
     }
     return step;
@@ -74,7 +74,7 @@ bool FaultLimit::exceeded(const PollStep &step, Context &context)
     ++inRow_;
     if (maxErrors_ <= 0 || inRow_ < maxErrors_)
         return false;
-    writeMessage(context, QStringLiteral("%1 readings in a row failed (--max-errors %2); the last: %3")
+    fail(context, FailureKind::NoReply, QStringLiteral("%1 readings in a row failed (--max-errors %2); the last: %3")
                               .arg(inRow_)
                               .arg(maxErrors_)
                               .arg(step.fault));
@@ -115,10 +115,10 @@ int runPoll(EncoderLink &link, const PollOptions &options, Context &context)
 {
     const int minor = link.identity.firmwareMinor;
     if (options.commandIndex && quarn::isIdlePollStep(*options.commandIndex, minor)) {
-        writeMessage(context, QStringLiteral("firmware %1 has no persistent status word (\"j\"); "
-                                             "it needs a minor version of 9 or more")
-                                  .arg(QStringLiteral("%1.%2").arg(link.identity.firmwareMajor).arg(minor)));
-        return ExitFailure;
+        return fail(context, FailureKind::Unsupported,
+                    QStringLiteral("firmware %1 has no persistent status word (\"j\"); it needs a minor version "
+                                   "of 9 or more")
+                        .arg(QStringLiteral("%1.%2").arg(link.identity.firmwareMajor).arg(minor)));
     }
 
     writeNote(context, QStringLiteral("poll: %1, %2, %3")
@@ -143,14 +143,65 @@ int runPoll(EncoderLink &link, const PollOptions &options, Context &context)
 
         const std::optional<PollStep> step = pollAttempt(link, context, index);
         if (!step)
-            return ExitFailure;
+            return ExitNotConfirmed;
         writePollStep(context, options.format, *step, startMs);
         if (faults.exceeded(*step, context))
-            return ExitFailure;
+            return ExitNotConfirmed;
         if (!options.commandIndex)
             index = nextActivePollIndex(index, minor);
     }
     return ExitSuccess;
+}
+
+Command pollCommand()
+{
+    Command command;
+    command.name = "poll";
+    command.summary = "Read the position, one line per reading.";
+    command.details = "Runs the poll cycle 1, 3, d, j, s, t, a (j only on firmware whose minor version is 9 or "
+                      "more), or one of its commands with --command:\n"
+                      "  1  position: counts, degrees, turns and the error flag\n"
+                      "  3  position without the echo of the command\n"
+                      "  d  status word\n"
+                      "  j  persistent status word\n"
+                      "  s  speed\n"
+                      "  t  temperature\n"
+                      "  a  signal level and air gap\n"
+                      "Each reading gives counts, degrees, turns, the error flag and the quantity of its "
+                      "command. Ctrl+C ends the run after the current reading.";
+    command.examples = "trevisor-cli poll --json                   # until Ctrl+C, one object a line\n"
+                       "trevisor-cli poll -n 100 --csv > pos.csv   # 100 readings of the whole cycle\n"
+                       "trevisor-cli poll --command t --interval 1000 -n 5  # temperature each second";
+    command.options = {
+        {{QStringLiteral("command")},
+         QStringLiteral("Send only this command of the cycle: 1, 3, d, j, s, t or a (named above)."),
+         QStringLiteral("c")},
+        countOption(0),
+        intervalOption(),
+        maxErrorsOption(),
+        {{QStringLiteral("csv")}, QStringLiteral("Semicolon-separated rows with a header line."), {}},
+    };
+    command.prepare = [](const GivenOptions &given, const CommonSettings &common) {
+        PollOptions options;
+        options.format = common.format;
+        if (given.isSet(QStringLiteral("csv"))) {
+            if (common.format == OutputFormat::Json)
+                return CommandRun::refused(QStringLiteral("--csv and --json exclude each other"));
+            options.format = OutputFormat::Csv;
+        }
+        QString error;
+        if (!takeReadingPace(given, options, error))
+            return CommandRun::refused(error);
+        if (given.isSet(QStringLiteral("command"))) {
+            options.commandIndex = pollIndexOfCommand(given.value(QStringLiteral("command")));
+            if (!options.commandIndex)
+                return CommandRun::refused(QStringLiteral("--command must be one of 1, 3, d, j, s, t, a"));
+        }
+        CommandRun run;
+        run.onEncoder = [options](EncoderLink &link, Context &context) { return runPoll(link, options, context); };
+        return run;
+    };
+    return command;
 }
 
 } // namespace cli

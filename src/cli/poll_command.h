@@ -5,6 +5,7 @@
 // "j" left out on firmware without it) or one of its commands, printed per reading.
 
 #include "cli_context.h"
+#include "command.h"
 #include "encoder_link.h"
 #include "output.h"
 
@@ -23,7 +24,7 @@ struct PollOptions {
     qint64 count = 0;                // readings; 0 until stopped
     int intervalMs = 50;             // from the start of one reading to the next; 0 back to back
     OutputFormat format = OutputFormat::Text;
-    // Readings in a row spoilt on the line that end the run with exit code 1; 0: never.
+    // Readings in a row spoilt on the line that end the run with exit code 5; 0: never.
     int maxErrors = DefaultMaxErrors;
 };
 
@@ -67,5 +68,7 @@ int nextActivePollIndex(int index, int firmwareMinor);
 // Ctrl+C ends the run after the current reading. A spoilt reading is written as such and the
 // run goes on, up to --max-errors of them in a row.
 int runPoll(EncoderLink &link, const PollOptions &options, Context &context);
+
+Command pollCommand();
 
 } // namespace cli

@@ -69,7 +69,7 @@ QJsonObject identityJson(const quarn::EncoderIdentity &identity, const QString &
         {QStringLiteral("multiturn"), identity.multiturn},
         {QStringLiteral("ringDiameterMm"), floatAsDouble(identity.ringDiameterMm)},
         {QStringLiteral("codeLength"), identity.codeLength},
-        {QStringLiteral("persistentStatus"), identity.persistentStatusSupported},
+        {QStringLiteral("persistentStatusSupported"), identity.persistentStatusSupported},
     };
 }
 

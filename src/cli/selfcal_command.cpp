@@ -47,12 +47,10 @@ std::array<Flag, 7> selfCalFlags(const quarn::SelfCalStatus &status, bool finish
 // calibration did not succeed: a script must not take a failed calibration for a good one.
 int selfCalOutcome(const quarn::SelfCalStatus &status, bool finished, qint64 waitedMs, Context &context)
 {
-    if (!finished) {
-        writeMessage(context, QStringLiteral("self-calibration not finished: its status did not change "
-                                             "within %1 s")
-                                  .arg(static_cast<double>(waitedMs) / 1000.0, 0, 'f', 1));
-        return ExitCalibrationNotFinished;
-    }
+    if (!finished)
+        return fail(context, FailureKind::CalibrationNotFinished,
+                    QStringLiteral("self-calibration not finished: its status did not change within %1 s")
+                        .arg(static_cast<double>(waitedMs) / 1000.0, 0, 'f', 1));
     if (status.anyFlagSet()) {
         QStringList raised;
         for (const Flag &flag : selfCalFlags(status, finished)) {
@@ -62,8 +60,8 @@ int selfCalOutcome(const quarn::SelfCalStatus &status, bool finished, qint64 wai
                 && key != QLatin1String("userErrorMap"))
                 raised.append(QLatin1String(flag.caption));
         }
-        writeMessage(context, QStringLiteral("self-calibration failed: ") + raised.join(QStringLiteral(", ")));
-        return ExitCalibrationFailed;
+        return fail(context, FailureKind::CalibrationFailed,
+                    QStringLiteral("self-calibration failed: ") + raised.join(QStringLiteral(", ")));
     }
     return ExitSuccess;
 }
@@ -109,8 +107,7 @@ QString notConfirmed(const QString &when)
 
 int interrupted(Context &context)
 {
-    writeMessage(context, QStringLiteral("interrupted: self-calibration left without a report"));
-    return ExitFailure;
+    return fail(context, FailureKind::Interrupted, QStringLiteral("interrupted: self-calibration left without a report"));
 }
 
 } // namespace
@@ -163,12 +160,12 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
 {
     const QByteArray statusRequest(1, quarn::cmd::SelfCalStatus);
     const QString statusFailed = QStringLiteral("Command \"i\" failed!");
-    QByteArray ignored;
     // A request that did not go out ends the run, named as the window names it.
     const auto send = [&](const QByteArray &request, const QString &failureText) {
-        if (exchange(link, context, request, 0, ignored))
+        QString why;
+        if (sendRequest(link, context, request, why))
             return true;
-        writeMessage(context, failureText);
+        fail(context, FailureKind::PortLost, why + u' ' + failureText, link.entry.path);
         return false;
     };
 
@@ -177,7 +174,7 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
         return interrupted(context);
     if (!send(quarn::selfCalArcRequest(static_cast<std::uint16_t>(options.arcDegrees)),
               QStringLiteral("Command \"Unlock + p\" failed!")))
-        return ExitFailure;
+        return ExitNotConfirmed;
     if (!pause(context, StepPauseMs))
         return interrupted(context);
 
@@ -188,12 +185,12 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
         writeNote(context, QStringLiteral("selfcal: timeout %1 s").arg(seconds));
         if (!send(quarn::selfCalTimeoutRequest(static_cast<std::uint8_t>(seconds)),
                   QStringLiteral("Command \"Unlock + t\" failed!")))
-            return ExitFailure;
+            return ExitNotConfirmed;
         if (!pause(context, StepPauseMs))
             return interrupted(context);
         timeoutSeconds = seconds;
     } else if (options.timeoutSeconds) {
-        writeMessage(context, QStringLiteral("firmware %1.%2 takes no timeout; the wait lasts up to 11 s")
+        writeWarning(context, QStringLiteral("firmware %1.%2 takes no timeout; the wait lasts up to 11 s")
                                   .arg(identity.firmwareMajor)
                                   .arg(identity.firmwareMinor));
     }
@@ -203,19 +200,18 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     writeNote(context, QStringLiteral("selfcal: reading the status before the start"));
     quarn::SelfCalStatusConfirmation statusReads;
     const StatusRead initial = readConfirmedStatus(link, context, statusReads);
-    if (!initial.status) {
-        writeMessage(context, initial.portLost ? statusFailed : notConfirmed(QStringLiteral("before the start")));
-        return initial.portLost ? ExitFailure : ExitNotConfirmed;
-    }
+    if (!initial.status)
+        return fail(context, initial.portLost ? FailureKind::PortLost : FailureKind::NotConfirmed,
+                    initial.portLost ? statusFailed : notConfirmed(QStringLiteral("before the start")));
     const QByteArray initialStatus = *initial.status;
     if (options.format == OutputFormat::Text)
-        *context.err << quarn::selfCalInitialText(initialStatus) << '\n';
+        writeInfo(context, quarn::selfCalInitialText(initialStatus));
 
     if (!pause(context, StepPauseMs))
         return interrupted(context);
     writeNote(context, QStringLiteral("selfcal: starting; waiting until the status changes"));
     if (!send(quarn::selfCalStartRequest(), QStringLiteral("Command \"Unlock + A\" failed!")))
-        return ExitFailure;
+        return ExitNotConfirmed;
 
     const int barMaximum = timeoutSeconds * 10;
     // Redrawn in place on a terminal; trace lines would break it up.
@@ -243,11 +239,10 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
             || result == serial::TransactionResult::NoPort) {
             if (barShown)
                 *context.err << '\n';
-            writeMessage(context, exchangeFailureText(link, statusRequest, result, 0,
-                                                      quarn::SelfCalStatusReplyLength));
-            writeMessage(context, statusFailed);
             link.port->close();
-            return ExitFailure;
+            return fail(context, FailureKind::PortLost,
+                        exchangeFailureText(link, statusRequest, result, 0, quarn::SelfCalStatusReplyLength)
+                            + u' ' + statusFailed);
         }
         const int position = quarn::selfCalProgressPosition(clock.elapsed());
         if (barShown) {
@@ -270,10 +265,9 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     // The final status, confirmed as the first was. Finished means that it differs from the
     // status before the start.
     const StatusRead closing = readConfirmedStatus(link, context, statusReads);
-    if (!closing.status) {
-        writeMessage(context, closing.portLost ? statusFailed : notConfirmed(QStringLiteral("at the end")));
-        return closing.portLost ? ExitFailure : ExitNotConfirmed;
-    }
+    if (!closing.status)
+        return fail(context, closing.portLost ? FailureKind::PortLost : FailureKind::NotConfirmed,
+                    closing.portLost ? statusFailed : notConfirmed(QStringLiteral("at the end")));
     const QByteArray finalReply = *closing.status;
     const bool finished = quarn::selfCalStatusChanged(initialStatus, finalReply);
     const quarn::SelfCalStatus finalStatus = quarn::decodeSelfCalStatus(finalReply);
@@ -286,6 +280,51 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
         writeText(context, report + u'\n' + selfCalFlagLines(finalStatus, finished).join(u'\n'));
     }
     return selfCalOutcome(finalStatus, finished, clock.elapsed(), context);
+}
+
+Command selfCalCommand()
+{
+    Command command;
+    command.name = "selfcal";
+    command.summary = "Run the encoder's self-calibration.";
+    command.details = "Sets the arc and, on firmware 2.9 and later, the timeout, starts the calibration and "
+                      "waits until its status changes or 1.1 x the timeout has passed (a progress bar on "
+                      "standard error when it is a terminal). Prints the report and the seven flags. Exit "
+                      "code 3: its status never changed within the wait; 4: it finished with a failure flag "
+                      "(both after the report); 5: no two status replies agreed, before the start or at the "
+                      "end.";
+    command.examples = "trevisor-cli selfcal                       # full turn, 10 s timeout\n"
+                       "trevisor-cli selfcal --arc 270 --timeout 20\n"
+                       "trevisor-cli selfcal --json || echo \"calibration failed: $?\"";
+    command.success = "the calibration succeeded";
+    command.options = {
+        {{QStringLiteral("arc")}, QStringLiteral("Partial arc in degrees, 180 to 360 (default: 360)."),
+         QStringLiteral("deg")},
+        {{QStringLiteral("timeout")},
+         QStringLiteral("Calibration timeout in seconds, 1 to 40 (default: 10; firmware 2.9 and later)."),
+         QStringLiteral("s")},
+    };
+    command.prepare = [](const GivenOptions &given, const CommonSettings &common) {
+        SelfCalOptions options;
+        options.format = common.format;
+        if (given.isSet(QStringLiteral("arc"))) {
+            const auto degrees = integerValue(given.value(QStringLiteral("arc")), SelfCalArcMin, SelfCalArcMax);
+            if (!degrees)
+                return CommandRun::refused(QStringLiteral("--arc needs degrees from 180 to 360"));
+            options.arcDegrees = static_cast<int>(*degrees);
+        }
+        if (given.isSet(QStringLiteral("timeout"))) {
+            const auto seconds =
+                integerValue(given.value(QStringLiteral("timeout")), SelfCalTimeoutMin, SelfCalTimeoutMax);
+            if (!seconds)
+                return CommandRun::refused(QStringLiteral("--timeout needs seconds from 1 to 40"));
+            options.timeoutSeconds = static_cast<int>(*seconds);
+        }
+        CommandRun run;
+        run.onEncoder = [options](EncoderLink &link, Context &context) { return runSelfCal(link, options, context); };
+        return run;
+    };
+    return command;
 }
 
 } // namespace cli

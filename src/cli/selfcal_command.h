@@ -6,6 +6,7 @@
 // a terminal, then the report and the seven flags of the final status.
 
 #include "cli_context.h"
+#include "command.h"
 #include "encoder_link.h"
 #include "output.h"
 
@@ -41,8 +42,10 @@ QString selfCalProgressBar(int position, int maximum);
 
 // 0 only when the calibration finished without a failure flag; 3 (ExitCalibrationNotFinished)
 // when its status never changed within the wait, 4 (ExitCalibrationFailed) when it finished
-// with a failure flag, both after the report; 1 when the status could not be read. Ctrl+C ends
-// the wait without a report, with 1.
+// with a failure flag, both after the report; 5 when the status could not be read or confirmed.
+// Ctrl+C ends the wait without a report, with 130.
 int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &context);
+
+Command selfCalCommand();
 
 } // namespace cli

@@ -113,7 +113,7 @@ Finding latencyTimerFinding(const QString &timerFile, std::optional<int> atRestM
                               .arg(*atRestMs);
     const QString fix = QStringLiteral("echo 1 | sudo tee %1 (until it is replugged), or for good: sudo cp %2 "
                                        "/etc/udev/rules.d/ && %3")
-                            .arg(timerFile, QLatin1String(UdevRuleInstalled), QLatin1String(ReloadUdev));
+                            .arg(timerFile, udevRuleFile(), QLatin1String(ReloadUdev));
     if (whileOpenMs && *whileOpenMs <= 1)
         return {Status::Info,
                 found + QStringLiteral(" (1 ms while this program has the port open; other programs get %1 ms)")

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "device_access.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <grp.h>
 #include <pwd.h>
@@ -110,8 +112,25 @@ const GroupEntry *groupWithId(const Accounts &accounts, uint gid)
 
 } // namespace
 
+QString udevRuleFile()
+{
+    const QString relative = QStringLiteral("share/trevisor/udev/") + QLatin1String(UdevRuleName);
+    QStringList places;
+    if (QCoreApplication::instance() != nullptr) {
+        const QString programDir = QCoreApplication::applicationDirPath();
+        // bin/../share for an installed program, build/src/<folder>/../../share in a build tree.
+        places << programDir + QStringLiteral("/../") + relative << programDir + QStringLiteral("/../../") + relative;
+    }
+    places << QLatin1String(UdevRuleInstalled) << QStringLiteral("/usr/local/") + relative;
+    for (const QString &place : std::as_const(places)) {
+        if (QFileInfo::exists(place))
+            return QFileInfo(place).canonicalFilePath();
+    }
+    return QLatin1String(UdevRuleInstalled);
+}
+
 Finding accessFinding(const QString &path, const DeviceNode &node, const UserIdentity &user,
-                      const Accounts &accounts)
+                      const Accounts &accounts, bool builtIn)
 {
     if (!node.exists)
         return {Status::Blocking, QStringLiteral("%1 does not exist").arg(path),
@@ -133,13 +152,20 @@ Finding accessFinding(const QString &path, const DeviceNode &node, const UserIde
     if (allows(node.mode, 0))
         return {Status::Ok, device + QStringLiteral("; everyone may read and write it"), {}};
 
+    if ((!allows(node.mode, 3) || node.gid == 0) && builtIn)
+        return {Status::Blocking,
+                device + QStringLiteral("; only its owner may use it"),
+                QStringLiteral("sudo chgrp dialout %1 && sudo chmod 660 %1 (until the next boot; to keep it, a "
+                               "rule in /etc/udev/rules.d/: KERNEL==\"%2\", GROUP=\"dialout\", MODE=\"0660\"), "
+                               "then join dialout: sudo usermod -aG dialout \"$USER\" and log out and in")
+                    .arg(path, QFileInfo(path).fileName())};
     if (!allows(node.mode, 3) || node.gid == 0)
         return {Status::Blocking,
                 device + QStringLiteral("; only its owner may use it"),
                 QStringLiteral("sudo cp %1 /etc/udev/rules.d/ && sudo udevadm control --reload && sudo "
                                "udevadm trigger, replug the adapter, then join dialout: sudo usermod -aG "
                                "dialout \"$USER\" and log out and in")
-                    .arg(QLatin1String(UdevRuleInstalled))};
+                    .arg(udevRuleFile())};
     // Joined the group after logging in: the session still runs with the old groups.
     if (group != nullptr && group->members.contains(user.name))
         return {Status::Blocking,

@@ -19,6 +19,10 @@ namespace doctor {
 inline constexpr char UdevRuleName[] = "60-trevisor-serial.rules";
 inline constexpr char UdevRuleInstalled[] = "/usr/share/trevisor/udev/60-trevisor-serial.rules";
 
+// Where the rule is on this machine: beside the program (an installed one, a build tree), then
+// the package's and a source install's places; the package's place when none has it.
+QString udevRuleFile();
+
 struct UserIdentity {
     uint uid = 0;
     QString name;
@@ -58,7 +62,9 @@ DeviceNode readDeviceNode(const QString &path);
 // "rw-rw----" of the permission bits.
 QString modeText(uint mode);
 
+// A port that only its owner may use: on a USB adapter the fix is the udev rule, on a built-in
+// port (`builtIn`) its group and mode, which no USB rule touches.
 Finding accessFinding(const QString &path, const DeviceNode &node, const UserIdentity &user,
-                      const Accounts &accounts);
+                      const Accounts &accounts, bool builtIn = false);
 
 } // namespace doctor

@@ -23,6 +23,27 @@ Finding portHoldersFinding(const PortFacts &port, const ProcessTable &processes,
 // find none.
 std::optional<Finding> openFailureFinding(const SystemPaths &paths, const UserIdentity &user, const QString &path);
 
+enum class OpenProblem {
+    Missing,          // the path does not exist
+    NotSerialPort,    // a FIFO, a file, a device that is no terminal
+    PermissionDenied, // the node's owner, group and mode keep this user out
+    Busy,             // another program holds it
+    Other,            // the driver's text says why
+};
+
+struct OpenFailure {
+    OpenProblem problem = OpenProblem::Other;
+    QString text; // as openFailureReason gives it
+};
+
+// Why a port did not open, by kind and in one line.
+OpenFailure explainOpenFailure(const SystemPaths &paths, const UserIdentity &user, const QString &path,
+                               const QString &errorText);
+
+// The holders finding of a port that did not open as held by another program, though none of
+// the processes looked at holds it: another user's program, seen only by root.
+Finding heldByAnotherUserFinding(const QString &path, int unreadableProcesses);
+
 // One line on why a port did not open, for messages: "in use by picocom (pid 42)" when other
 // programs hold the device (by any of its names), the driver's text with the access finding and
 // its fix (the dialout group) when this user may not open it, else the driver's text as it is.

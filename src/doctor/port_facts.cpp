@@ -2,7 +2,10 @@
 #include "port_facts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace doctor {
 
@@ -60,7 +63,44 @@ QString driverName(const SystemPaths &paths, const QString &deviceFolder)
 
 } // namespace
 
+namespace {
+
+PortFacts readPortFactsOnly(const SystemPaths &paths, const QString &path);
+
+// A path that exists but is no terminal the kernel knows. A character device counts as one when
+// the kernel's list of terminals cannot be read (a container without /sys).
+QString notSerialPortText(const SystemPaths &paths, const PortFacts &facts)
+{
+    if (!facts.node.exists || facts.ptyIndex || facts.inSysfs)
+        return {};
+    struct stat status{};
+    if (::stat(QFile::encodeName(facts.device).constData(), &status) != 0)
+        return {};
+    if (S_ISCHR(status.st_mode))
+        return QFileInfo::exists(paths.sys + QStringLiteral("/class/tty"))
+                   ? QStringLiteral("a character device that is not a terminal")
+                   : QString();
+    if (S_ISFIFO(status.st_mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISDIR(status.st_mode))
+        return QStringLiteral("a directory");
+    if (S_ISREG(status.st_mode))
+        return QStringLiteral("a regular file");
+    return QStringLiteral("not a device");
+}
+
+} // namespace
+
 PortFacts readPortFacts(const SystemPaths &paths, const QString &path)
+{
+    PortFacts facts = readPortFactsOnly(paths, path);
+    facts.notSerialPort = notSerialPortText(paths, facts);
+    return facts;
+}
+
+namespace {
+
+PortFacts readPortFactsOnly(const SystemPaths &paths, const QString &path)
 {
     PortFacts facts;
     facts.path = path;
@@ -100,12 +140,16 @@ PortFacts readPortFacts(const SystemPaths &paths, const QString &path)
     return facts;
 }
 
+} // namespace
+
 QString portKindText(const PortFacts &facts)
 {
     if (!facts.node.exists)
         return QStringLiteral("missing");
     if (facts.ptyIndex)
         return QStringLiteral("pseudo-terminal");
+    if (!facts.notSerialPort.isEmpty())
+        return QStringLiteral("not a serial port: ") + facts.notSerialPort;
     if (!facts.inSysfs)
         return QStringLiteral("not a serial port the kernel lists");
     QString text;

@@ -25,10 +25,16 @@ struct PortFacts {
     QString driver;          // ftdi_sio, cp210x, ch341-uart, cdc_acm, serial8250 ...
     DeviceIdentity identity; // kernel name always; ids for a USB adapter
     QString usbProduct;      // the adapter's own name, "FT232R USB UART"
+    // What the path is when it is no terminal: "a FIFO", "a regular file", "a character device
+    // that is not a terminal"; empty for a serial port or a pseudo-terminal, and for a path that
+    // does not exist.
+    QString notSerialPort;
     // Milliseconds of an FTDI adapter's latency timer; nothing for other ports.
     std::optional<int> latencyTimerMs;
 
     bool isUsb() const { return !identity.vendorId.isEmpty(); }
+    // A port of the machine itself (ttyS0): the kernel lists it, but not below a USB device.
+    bool isBuiltIn() const { return inSysfs && !isUsb(); }
     // "0403:6001", empty for other ports.
     QString usbId() const;
 };

@@ -28,11 +28,11 @@ struct CliResult {
 
     QStringList outLines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
     QStringList errLines() const { return err.split(u'\n', Qt::SkipEmptyParts); }
-    // Standard error without the line that names the encoder a command acts on.
+    // The failures on standard error: they alone carry this prefix.
     QStringList failureLines() const
     {
         QStringList lines = errLines();
-        lines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("trevisor-cli: encoder ")); });
+        lines.removeIf([](const QString &line) { return !line.startsWith(QLatin1String("trevisor-cli: error: ")); });
         return lines;
     }
 

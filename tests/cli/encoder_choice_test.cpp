@@ -76,7 +76,7 @@ TEST(EncoderChoiceTest, TwoEncodersFoundAreNamedAndSerialPicksOne)
     cli.ports = serial::extraPortEntries(first.portPath() + u':' + second.portPath());
 
     const CliResult both = cli.run({QStringLiteral("zero")});
-    EXPECT_EQ(both.exitCode, 1);
+    EXPECT_EQ(both.exitCode, 11);
     EXPECT_TRUE(both.out.isEmpty());
     ASSERT_EQ(both.errLines().size(), 1) << both.err.toStdString();
     for (const QString &part : {QStringLiteral("2 encoders found"), QStringLiteral("serial 111111 on ") + first.portPath(),
@@ -96,9 +96,9 @@ TEST(EncoderChoiceTest, TwoEncodersFoundAreNamedAndSerialPicksOne)
     EXPECT_EQ(picked.jsonLines().first()[u"serialNumber"].toString(), QStringLiteral("222222"));
 
     const CliResult missing = cli.run({QStringLiteral("identify"), QStringLiteral("--serial"), QStringLiteral("999")});
-    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.exitCode, 6);
     ASSERT_EQ(missing.errLines().size(), 1) << missing.err.toStdString();
-    EXPECT_TRUE(missing.err.startsWith(QStringLiteral("trevisor-cli: no encoder with serial number 999 (found: ")))
+    EXPECT_TRUE(missing.err.startsWith(QStringLiteral("trevisor-cli: error: no encoder with serial number 999 (found: ")))
         << missing.err.toStdString();
 }
 
@@ -121,8 +121,8 @@ TEST(EncoderChoiceTest, APortIsTakenFromTheWorkingDirectoryAndTheMessageNamesThe
     const CliResult missing = inDirectory(here, [&] {
         return cli.run({QStringLiteral("identify"), QStringLiteral("--port"), QStringLiteral("q5")});
     });
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.startsWith(QStringLiteral("trevisor-cli: cannot open %1/q5: ").arg(here)))
+    EXPECT_EQ(missing.exitCode, 9);
+    EXPECT_TRUE(missing.err.startsWith(QStringLiteral("trevisor-cli: error: cannot open %1/q5: ").arg(here)))
         << missing.err.toStdString();
 
     // The real program with the variable: the path it names is the one it opened.
@@ -152,17 +152,18 @@ TEST(EncoderChoiceTest, APortHeldThroughAnotherNameIsInUseByThatProgram)
 
     CliHarness cli;
     const CliResult identify = cli.run({QStringLiteral("identify"), QStringLiteral("--port"), link});
-    EXPECT_EQ(identify.exitCode, 1);
-    EXPECT_EQ(identify.err, QStringLiteral("trevisor-cli: cannot open %1: in use by trevisor-cli (pid %2)\n")
+    EXPECT_EQ(identify.exitCode, 7);
+    EXPECT_EQ(identify.err, QStringLiteral("trevisor-cli: error: cannot open %1: in use by trevisor-cli (pid %2)\n")
                                 .arg(link)
                                 .arg(held.pid()));
 
     // `ports` on the one port says the same and fails.
     const CliResult ports = cli.run({QStringLiteral("ports"), QStringLiteral("--json"), QStringLiteral("--port"), link});
-    EXPECT_EQ(ports.exitCode, 1);
-    ASSERT_EQ(ports.jsonLines().size(), 1);
+    EXPECT_EQ(ports.exitCode, 7);
+    ASSERT_EQ(ports.jsonLines().size(), 2);
+    EXPECT_EQ(ports.jsonLines().last()[u"kind"].toString(), QStringLiteral("port-busy"));
     EXPECT_FALSE(ports.jsonLines().first()[u"opens"].toBool());
-    EXPECT_EQ(ports.jsonLines().first()[u"error"].toString(),
+    EXPECT_EQ(ports.jsonLines().first()[u"openError"].toString(),
               QStringLiteral("in use by trevisor-cli (pid %1)").arg(held.pid()));
 }
 

@@ -143,15 +143,17 @@ TEST_F(ForcedFaultsTest, AWriteFailingMidPollEndsWithCableDisconnectedAndTheRead
     const CliResult result = run({QStringLiteral("poll"), QStringLiteral("--command"), QStringLiteral("1"),
                                   QStringLiteral("--interval"), QStringLiteral("0"), QStringLiteral("--json")},
                                  std::move(port));
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 5);
     const QList<QJsonObject> readings = result.jsonLines();
-    ASSERT_EQ(readings.size(), 3);
-    for (const QJsonObject &reading : readings) {
+    // The readings so far, then the failure.
+    ASSERT_EQ(readings.size(), 4);
+    EXPECT_EQ(readings.last()[u"kind"].toString(), QStringLiteral("port-lost"));
+    for (const QJsonObject &reading : readings.mid(0, 3)) {
         EXPECT_EQ(reading[u"counts"].toInt(), 1000); // FA02 >> 6 = 1000
         EXPECT_EQ(reading[u"turns"].toInt(), 2);
     }
     ASSERT_EQ(result.failureLines().size(), 1);
-    EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: Cable disconnected! \"1\" could not be written to /dev/fake0")))
+    EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: error: Cable disconnected! \"1\" could not be written to /dev/fake0")))
         << result.err.toStdString();
     // The port is released at once; nothing is tried on it afterwards.
     EXPECT_EQ(record->events.last(), QStringLiteral("close"));
@@ -167,7 +169,7 @@ TEST_F(ForcedFaultsTest, AStatusThatNeverComesStopsTheSelfCalibrationBeforeItsSt
     EXPECT_TRUE(result.out.isEmpty());
     EXPECT_TRUE(result.err.contains(QStringLiteral("no reply to \"i\" within 300 ms")));
     EXPECT_EQ(result.errLines().last(),
-              QStringLiteral("trevisor-cli: Command \"i\" failed! The status before the start could not be "
+              QStringLiteral("trevisor-cli: error: Command \"i\" failed! The status before the start could not be "
                              "confirmed: no two of 4 replies agreed"));
     EXPECT_EQ(record->written().count('i'), 4);
     // Arc and timeout went out, the start did not.
@@ -183,24 +185,25 @@ TEST_F(ForcedFaultsTest, ZeroSetsNoZeroWithoutAGoodPositionReadingOfItsOwn)
         const char *what;
         QByteArray positionReply; // the reading after the first zero request and "M"
         QString reason;
+        int exitCode;
     };
     const Case cases[] = {
-        {"error flag", QByteArray::fromHex("31000200FA00"), QStringLiteral("the reading carries the error flag")},
-        {"short reply", QByteArray::fromHex("3100"), QStringLiteral("incomplete reply to \"1\"")},
-        {"wrong echo", QByteArray::fromHex("3200020C40B2"), QStringLiteral("it begins with 32, not the echo")},
-        {"a byte too many", GoodPosition + '\0', QStringLiteral("is not a whole reply to \"1\"")},
+        {"error flag", QByteArray::fromHex("31000200FA00"), QStringLiteral("the reading carries the error flag"), 10},
+        {"short reply", QByteArray::fromHex("3100"), QStringLiteral("incomplete reply to \"1\""), 5},
+        {"wrong echo", QByteArray::fromHex("3200020C40B2"), QStringLiteral("it begins with 32, not the echo"), 5},
+        {"a byte too many", GoodPosition + '\0', QStringLiteral("is not a whole reply to \"1\""), 5},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         // The first reading, which checks the error flag before anything is sent, is good.
         const CliResult result =
             run({QStringLiteral("zero")}, scriptedEncoder(withReplies({GoodPosition, c.positionReply})));
-        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.exitCode, c.exitCode);
         EXPECT_TRUE(result.out.isEmpty());
         const QStringList lines = result.failureLines();
-        ASSERT_EQ(lines.size(), 2) << result.err.toStdString();
+        ASSERT_EQ(lines.size(), 1) << result.err.toStdString();
+        EXPECT_TRUE(lines.first().startsWith(QStringLiteral("trevisor-cli: error: Set zero offset failed! ")));
         EXPECT_TRUE(lines.first().contains(c.reason)) << lines.first().toStdString();
-        EXPECT_EQ(lines.last(), QStringLiteral("trevisor-cli: Set zero offset failed!"));
         // The first zero request and "M" went out; no zero at that position, no save.
         const QByteArray written = record->written();
         EXPECT_EQ(written.count(quarn::UnlockPrefix + 'Z'), 1);
@@ -217,13 +220,13 @@ TEST_F(ForcedFaultsTest, APortLostDuringTheSelfCalibrationWaitEndsItAtThatStatus
     // wait's first status (21): its second one cannot be written.
     port->failWriteAt(22);
     const CliResult result = run({QStringLiteral("selfcal")}, std::move(port));
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 5);
     EXPECT_TRUE(result.out.isEmpty());
     const QStringList lines = result.failureLines();
-    ASSERT_GE(lines.size(), 2) << result.err.toStdString();
-    EXPECT_TRUE(lines.at(lines.size() - 2).contains(QStringLiteral("Cable disconnected! \"i\"")))
+    ASSERT_EQ(lines.size(), 1) << result.err.toStdString();
+    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("trevisor-cli: error: Cable disconnected! \"i\"")))
         << result.err.toStdString();
-    EXPECT_EQ(lines.last(), QStringLiteral("trevisor-cli: Command \"i\" failed!"));
+    EXPECT_TRUE(lines.first().endsWith(QStringLiteral(" Command \"i\" failed!")));
     // Nothing after the failed write, and the port released.
     EXPECT_EQ(record->writes.size(), 23);
     EXPECT_EQ(record->events.last(), QStringLiteral("close"));
@@ -280,8 +283,8 @@ TEST_F(ForcedFaultsTest, TooManySpoiltReadingsInARowEndTheRunWithExitCodeOne)
         qsizetype lines;
     };
     const Case cases[] = {
-        {{}, 1, 3}, // three in a row by default
-        {{QStringLiteral("--max-errors"), QStringLiteral("5")}, 1, 5},
+        {{}, 5, 3}, // three in a row by default
+        {{QStringLiteral("--max-errors"), QStringLiteral("5")}, 5, 5},
         {{QStringLiteral("--max-errors"), QStringLiteral("0"), QStringLiteral("--count"), QStringLiteral("8")}, 0, 8},
     };
     for (const Case &c : cases) {
@@ -291,10 +294,12 @@ TEST_F(ForcedFaultsTest, TooManySpoiltReadingsInARowEndTheRunWithExitCodeOne)
                                          + c.options,
                                      scriptedEncoder(withReplies(bad)));
         EXPECT_EQ(result.exitCode, c.exitCode);
-        EXPECT_EQ(result.jsonLines().size(), c.lines);
+        // The readings, then the failure's error object.
+        EXPECT_EQ(result.jsonLines().size(), c.lines + (c.exitCode != 0 ? 1 : 0));
         if (c.exitCode != 0) {
+            EXPECT_EQ(result.jsonLines().last()[u"kind"].toString(), QStringLiteral("no-reply"));
             ASSERT_EQ(result.errLines().size(), 1) << result.err.toStdString();
-            EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: %1 readings in a row failed").arg(c.lines)))
+            EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: error: %1 readings in a row failed").arg(c.lines)))
                 << result.err.toStdString();
         }
     }
@@ -318,7 +323,7 @@ TEST_F(ForcedFaultsTest, AnIdentificationThatBroughtBytesIsTriedOnceMore)
     };
     const Case cases[] = {
         {"short, then whole", {good.left(10), good}, 0, 2},
-        {"always short", {good.left(10)}, 1, 2},
+        {"always short", {good.left(10)}, 6, 2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -334,7 +339,7 @@ TEST_F(ForcedFaultsTest, AnIdentificationThatBroughtBytesIsTriedOnceMore)
         EXPECT_EQ(result.exitCode, c.exitCode) << result.err.toStdString();
         EXPECT_EQ(*sent, c.requests);
         if (c.exitCode != 0) {
-            EXPECT_EQ(result.err, QStringLiteral("trevisor-cli: /dev/fake0 gave a corrupt reply at 115200 baud "
+            EXPECT_EQ(result.err, QStringLiteral("trevisor-cli: error: /dev/fake0 gave a corrupt reply at 115200 baud "
                                                  "(no encoder identified)\n"));
         }
     }
@@ -364,10 +369,14 @@ TEST_F(ForcedFaultsTest, CtrlCDuringZeroLetsTheSequenceFinishAndALostPortSaysWha
                                  + quarn::zeroOffsetRequest(1000).size() + 1 + quarn::multiturnZeroRequest().size();
     lost->failWriteAt(beforeSave + quarn::saveRequest().size() - 1);
     const CliResult result = run({QStringLiteral("zero")}, std::move(lost));
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.failureLines().last(),
-              QStringLiteral("trevisor-cli: zero stopped after zero offset 2, multiturn 0, a position reading, "
-                             "zero offset 1000, a position reading, multiturn 0; nothing was saved"));
+    EXPECT_EQ(result.exitCode, 5);
+    // Why and what went out, in one line.
+    ASSERT_EQ(result.failureLines().size(), 1) << result.err.toStdString();
+    EXPECT_TRUE(result.failureLines().first().startsWith(QStringLiteral("trevisor-cli: error: Cable disconnected! ")));
+    EXPECT_TRUE(result.failureLines().first().endsWith(
+        QStringLiteral(" Value Save failed! zero stopped after zero offset 2, multiturn 0, a position reading, "
+                       "zero offset 1000, a position reading, multiturn 0; nothing was saved")))
+        << result.err.toStdString();
 }
 
 TEST_F(ForcedFaultsTest, ZeroSucceedsOnlyWhenAReadingAfterTheSaveShowsTheZero)
@@ -407,10 +416,12 @@ TEST_F(ForcedFaultsTest, ZeroSucceedsOnlyWhenAReadingAfterTheSaveShowsTheZero)
             EXPECT_TRUE(result.failureLines().isEmpty()) << result.err.toStdString();
             continue;
         }
-        EXPECT_TRUE(result.out.isEmpty());
+        // Only the failure, as an error object.
+        ASSERT_EQ(result.jsonLines().size(), 1) << result.out.toStdString();
+        EXPECT_EQ(result.jsonLines().first()[u"kind"].toString(), QStringLiteral("not-confirmed"));
         const QStringList lines = result.failureLines();
         ASSERT_EQ(lines.size(), 1) << result.err.toStdString();
-        EXPECT_TRUE(lines.first().startsWith(QStringLiteral("trevisor-cli: ") + sent + c.failure))
+        EXPECT_TRUE(lines.first().startsWith(QStringLiteral("trevisor-cli: error: ") + sent + c.failure))
             << lines.first().toStdString();
     }
 }
@@ -454,7 +465,7 @@ TEST_F(ForcedFaultsTest, SingleCommandsSucceedOnlyWhenAReadingAfterTheirRequestC
         const QStringList lines = result.failureLines();
         ASSERT_EQ(lines.size(), 1) << result.err.toStdString();
         EXPECT_TRUE(lines.first().startsWith(
-            QStringLiteral("trevisor-cli: \"%1\" was sent, but the encoder did not confirm it: %2")
+            QStringLiteral("trevisor-cli: error: \"%1\" was sent, but the encoder did not confirm it: %2")
                 .arg(cli::requestName(c.request), c.failure)))
             << lines.first().toStdString();
     }

@@ -54,11 +54,11 @@ TEST(ProgramTest, ExitCodesOfHelpUsageErrorsAndAMissingEncoder)
         {{QStringLiteral("--help")}, 0, "Usage: trevisor-cli <command> [options]", nullptr},
         {{QStringLiteral("selfcal"), QStringLiteral("--help")}, 0, "Usage: trevisor-cli selfcal [options]", nullptr},
         {{QStringLiteral("--version")}, 0, "trevisor-cli ", nullptr},
-        {{QStringLiteral("poll"), QStringLiteral("--speed")}, 2, nullptr, "trevisor-cli: Unknown option 'speed'."},
+        {{QStringLiteral("poll"), QStringLiteral("--speed")}, 2, nullptr, "trevisor-cli: error: Unknown option 'speed'."},
         {{QStringLiteral("selfcal"), QStringLiteral("--arc"), QStringLiteral("90")}, 2, nullptr,
-         "trevisor-cli: --arc needs degrees from 180 to 360"},
-        {{QStringLiteral("identify"), QStringLiteral("--port"), QStringLiteral("/nonexistent/tty")}, 1, nullptr,
-         "trevisor-cli: cannot open /nonexistent/tty"},
+         "trevisor-cli: error: --arc needs degrees from 180 to 360"},
+        {{QStringLiteral("identify"), QStringLiteral("--port"), QStringLiteral("/nonexistent/tty")}, 9, nullptr,
+         "trevisor-cli: error: cannot open /nonexistent/tty"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -81,9 +81,9 @@ TEST(ProgramTest, ASilentPortIsNoEncoderAfterEveryRate)
     config.faults.silentFromMs = 0;
     sim::SimulatedEncoder silent(config);
     const ProgramResult result = runProgram({QStringLiteral("identify"), QStringLiteral("--port"), silent.portPath()});
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 6);
     EXPECT_TRUE(result.out.isEmpty());
-    EXPECT_EQ(result.err, QStringLiteral("trevisor-cli: no encoder answers on %1 at any of the seven rates\n")
+    EXPECT_EQ(result.err, QStringLiteral("trevisor-cli: error: no encoder answers on %1 at any of the seven rates\n")
                               .arg(silent.portPath()));
     EXPECT_EQ(silent.log().size(), 7u);
 }
@@ -180,8 +180,8 @@ TEST(ProgramTest, AWriteToAFullDeviceFailsWithOneMessage)
         EXPECT_EQ(process.exitCode(), 1);
         const QStringList err = QString::fromUtf8(process.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
         ASSERT_FALSE(err.isEmpty());
-        EXPECT_EQ(err.filter(QStringLiteral("error")).size(), 1) << err.join(u'\n').toStdString();
-        EXPECT_EQ(err.last(), QStringLiteral("trevisor-cli: write error: No space left on device"));
+        EXPECT_EQ(err.filter(QStringLiteral("error: ")).size(), 1) << err.join(u'\n').toStdString();
+        EXPECT_EQ(err.last(), QStringLiteral("trevisor-cli: error: write error: No space left on device"));
     }
 }
 
@@ -213,7 +213,7 @@ TEST(ProgramTest, AStopRequestDuringTheSelfCalibrationWaitEndsItWithoutAReport)
     clock.start();
     cli.stopWhen = [&clock](const QString &) { return clock.elapsed() > 1200; };
     const CliResult result = cli.run(QStringList{QStringLiteral("selfcal")} + portOf(encoder.portPath()));
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 130);
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_TRUE(result.out.isEmpty());
     EXPECT_TRUE(result.errLines().last().contains(QStringLiteral("interrupted"))) << result.err.toStdString();
@@ -242,9 +242,11 @@ TEST(ProgramTest, AnEncoderVanishingMidPollEndsWithExitCodeOneAndCompleteLines)
                                                  QStringLiteral("--interval"), QStringLiteral("20")}
                                      + portOf(encoder.portPath()));
     unplug.join();
-    EXPECT_EQ(result.exitCode, 1);
-    const QList<QJsonObject> readings = result.jsonLines();
-    EXPECT_GE(readings.size(), 5);
+    EXPECT_EQ(result.exitCode, 5);
+    QList<QJsonObject> readings = result.jsonLines();
+    ASSERT_GE(readings.size(), 6);
+    // The last line is the failure.
+    EXPECT_EQ(readings.takeLast()[u"event"].toString(), QStringLiteral("error"));
     for (const QJsonObject &reading : readings)
         EXPECT_TRUE(reading.contains(u"counts"));
     ASSERT_EQ(result.failureLines().size(), 1) << result.err.toStdString();

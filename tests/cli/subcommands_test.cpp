@@ -266,7 +266,7 @@ TEST(SubcommandsTest, CommandsTheWindowWouldNotOfferAreRefusedWithoutARequest)
         sim::SimulatedEncoder encoder(config);
         CliHarness cli;
         const CliResult result = cli.run(c.arguments + portOf(encoder.portPath()));
-        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.exitCode, 10);
         EXPECT_TRUE(result.out.isEmpty());
         ASSERT_EQ(result.failureLines().size(), 1);
         EXPECT_TRUE(result.err.contains(QLatin1String(c.message))) << result.err.toStdString();
@@ -317,7 +317,7 @@ TEST(SubcommandsTest, SelfCalibrationReportsItsOutcomeAndFlags)
     // A calibration that did not finish is no success for a script either.
     ASSERT_EQ(text.exitCode, cli::ExitCalibrationNotFinished) << text.err.toStdString();
     EXPECT_TRUE(text.errLines().last().startsWith(
-        QStringLiteral("trevisor-cli: self-calibration not finished: its status did not change within 1.")))
+        QStringLiteral("trevisor-cli: error: self-calibration not finished: its status did not change within 1.")))
         << text.err.toStdString();
     const QStringList lines = text.outLines();
     ASSERT_FALSE(lines.isEmpty());
@@ -328,7 +328,7 @@ TEST(SubcommandsTest, SelfCalibrationReportsItsOutcomeAndFlags)
     EXPECT_TRUE(lines.contains(QStringLiteral("Calibration successfull: no")));
     // Not a terminal: no progress bar, only the counter read before the start.
     EXPECT_FALSE(text.err.contains(u'['));
-    EXPECT_TRUE(text.errLines().value(1).startsWith(QStringLiteral("Counter: "))) << text.err.toStdString();
+    EXPECT_TRUE(text.errLines().value(1).startsWith(QStringLiteral("trevisor-cli: Counter: "))) << text.err.toStdString();
 }
 
 TEST(SubcommandsTest, SpoiltStatusRepliesNeitherFinishTheCalibrationNorMakeItsReport)
@@ -349,7 +349,9 @@ TEST(SubcommandsTest, SpoiltStatusRepliesNeitherFinishTheCalibrationNorMakeItsRe
 
     const CliResult never = run();
     EXPECT_EQ(never.exitCode, cli::ExitCalibrationNotFinished) << never.err.toStdString();
-    ASSERT_EQ(never.jsonLines().size(), 1);
+    // The report, then the failure.
+    ASSERT_EQ(never.jsonLines().size(), 2);
+    EXPECT_EQ(never.jsonLines().last()[u"kind"].toString(), QStringLiteral("selfcal-not-finished"));
     EXPECT_FALSE(never.jsonLines().first()[u"flags"].toObject()[u"finished"].toBool());
     EXPECT_EQ(never.jsonLines().first()[u"eccentricityUm"].toInt(), 0);
 
@@ -373,9 +375,9 @@ TEST(SubcommandsTest, ACalibrationThatFinishedWithAFailureFlagExitsWithItsOwnCod
         const char *message; // nullptr: success
     };
     const Case cases[] = {
-        {"out of range", 0x08, "trevisor-cli: self-calibration failed: Calibration out of range"},
+        {"out of range", 0x08, "trevisor-cli: error: self-calibration failed: Calibration out of range"},
         {"timeout and arc", 0x04 | 0x10,
-         "trevisor-cli: self-calibration failed: Timeout expired, Input Arc Length out of range"},
+         "trevisor-cli: error: self-calibration failed: Timeout expired, Input Arc Length out of range"},
         {"user error map only", 0x40, nullptr},
     };
     for (const Case &c : cases) {
@@ -387,8 +389,11 @@ TEST(SubcommandsTest, ACalibrationThatFinishedWithAFailureFlagExitsWithItsOwnCod
         CliHarness cli;
         const CliResult result = cli.run(QStringList{QStringLiteral("selfcal"), QStringLiteral("--json")}
                                          + portOf(encoder.portPath()));
-        ASSERT_EQ(result.jsonLines().size(), 1) << result.err.toStdString();
+        ASSERT_EQ(result.jsonLines().size(), c.message == nullptr ? 1 : 2) << result.err.toStdString();
         EXPECT_TRUE(result.jsonLines().first()[u"flags"].toObject()[u"finished"].toBool());
+        if (c.message != nullptr) {
+            EXPECT_EQ(result.jsonLines().last()[u"kind"].toString(), QStringLiteral("selfcal-failed"));
+        }
         if (c.message == nullptr) {
             EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
             EXPECT_FALSE(result.err.contains(QStringLiteral("failed")));
@@ -505,7 +510,7 @@ TEST(SubcommandsTest, DebugRefusesAnExistingRecordFileUnlessToldToOverwrite)
     const CliResult refused = cli.run(debug + portOf(encoder.portPath()));
     EXPECT_EQ(refused.exitCode, cli::ExitFailure);
     EXPECT_EQ(refused.failureLines(),
-              QStringList{QStringLiteral("trevisor-cli: file \"%1\" exists; --overwrite replaces it").arg(path)});
+              QStringList{QStringLiteral("trevisor-cli: error: file \"%1\" exists; --overwrite replaces it").arg(path)});
     EXPECT_TRUE(refused.out.isEmpty());
     // Refused before the debug mode was opened.
     EXPECT_TRUE(requestsAfterIdentification(encoder).empty());

@@ -136,7 +136,12 @@ TEST(UsageTest, UsageErrorsGiveExitCodeTwoBeforeAnyPortIsOpened)
         SCOPED_TRACE(arguments.join(u' ').toStdString());
         const CliResult result = cli.run(arguments + nowhere);
         EXPECT_EQ(result.exitCode, 2) << result.err.toStdString();
-        EXPECT_TRUE(result.out.isEmpty());
+        // Nothing on standard output but, with --json, the failure's error object.
+        for (const QJsonObject &object : result.jsonLines()) {
+            EXPECT_EQ(object[u"event"].toString(), QStringLiteral("error"));
+            EXPECT_EQ(object[u"kind"].toString(), QStringLiteral("usage"));
+        }
+        EXPECT_EQ(result.outLines().size(), arguments.contains(QStringLiteral("--json")) ? 1 : 0);
         EXPECT_FALSE(result.err.contains(QStringLiteral("cannot open"))) << result.err.toStdString();
         EXPECT_FALSE(result.err.isEmpty());
     }
@@ -296,13 +301,13 @@ TEST(UsageTest, TraceShowsEveryRequestAndReplyInHexadecimalWithTheTimeAndDirecti
     silentConfig.faults.silentFromMs = 0;
     sim::SimulatedEncoder silent(silentConfig);
     const CliResult none = cli.run(QStringList{QStringLiteral("identify"), QStringLiteral("--trace")} + portOf(silent.portPath()));
-    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.exitCode, 6);
     EXPECT_TRUE(none.err.contains(
         QStringLiteral(" 115200 < (nothing within the reply window, 42 bytes awaited)\n")))
         << none.err.toStdString();
 }
 
-TEST(UsageTest, NoEncoderIsOneLineOnStandardErrorAndExitCodeOne)
+TEST(UsageTest, NoEncoderIsOneLineOnStandardErrorAndAnExitCodeOfItsKindWithAnErrorObjectInJson)
 {
     sim::EncoderConfig silentConfig;
     silentConfig.faults.silentFromMs = 0;
@@ -312,24 +317,41 @@ TEST(UsageTest, NoEncoderIsOneLineOnStandardErrorAndExitCodeOne)
         QStringList arguments;
         QList<serial::PortEntry> ports;
         const char *message;
+        int exitCode;
+        const char *kind;
+        QString port; // of the error object; empty: null
     };
     const Case cases[] = {
-        {"no such port", {QStringLiteral("--port"), QStringLiteral("/nonexistent/tty")}, {}, "cannot open /nonexistent/tty"},
-        {"a silent port at one rate", portOf(silent.portPath()), {}, "no encoder answers on"},
-        {"no ports at all", {}, {}, "no serial ports found"},
+        {"no such port", {QStringLiteral("--port"), QStringLiteral("/nonexistent/tty")}, {}, "cannot open /nonexistent/tty",
+         9, "no-such-port", QStringLiteral("/nonexistent/tty")},
+        {"not a serial port", {QStringLiteral("--port"), QStringLiteral("/dev/null")}, {},
+         "cannot open /dev/null: not a serial port", 9, "no-such-port", QStringLiteral("/dev/null")},
+        {"a silent port at one rate", portOf(silent.portPath()), {}, "no encoder answers on", 6, "no-encoder",
+         silent.portPath()},
+        {"no ports at all", {}, {}, "no serial ports found", 6, "no-encoder", {}},
         {"a listed port that cannot be opened", {}, serial::extraPortEntries(QStringLiteral("/nonexistent/a")),
-         "cannot open /nonexistent/a"},
+         "cannot open /nonexistent/a", 9, "no-such-port", QStringLiteral("/nonexistent/a")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         CliHarness cli;
         cli.ports = c.ports;
         const CliResult result = cli.run(QStringList{QStringLiteral("poll")} + c.arguments);
-        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.exitCode, c.exitCode);
         EXPECT_TRUE(result.out.isEmpty());
         ASSERT_EQ(result.errLines().size(), 1) << result.err.toStdString();
-        EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: ") + QLatin1String(c.message)))
+        EXPECT_TRUE(result.err.startsWith(QStringLiteral("trevisor-cli: error: ") + QLatin1String(c.message)))
             << result.err.toStdString();
+
+        const CliResult json = cli.run(QStringList{QStringLiteral("poll"), QStringLiteral("--json")} + c.arguments);
+        EXPECT_EQ(json.exitCode, c.exitCode);
+        EXPECT_EQ(json.err, result.err);
+        ASSERT_EQ(json.jsonLines().size(), 1) << json.out.toStdString();
+        const QJsonObject error = json.jsonLines().first();
+        EXPECT_EQ(error[u"event"].toString(), QStringLiteral("error"));
+        EXPECT_EQ(error[u"kind"].toString(), QLatin1String(c.kind));
+        EXPECT_EQ(QStringLiteral("trevisor-cli: error: ") + error[u"message"].toString() + u'\n', result.err);
+        EXPECT_EQ(error[u"port"], c.port.isEmpty() ? QJsonValue() : QJsonValue(c.port));
     }
 }
 
@@ -353,11 +375,11 @@ TEST(UsageTest, PortsTellsWhichPortsOpenAndWhyOthersDoNot)
     ASSERT_EQ(ports.size(), 3);
     EXPECT_EQ(ports.at(0)[u"path"].toString(), encoder.portPath());
     EXPECT_TRUE(ports.at(0)[u"opens"].toBool());
-    EXPECT_TRUE(ports.at(0)[u"error"].isNull());
+    EXPECT_TRUE(ports.at(0)[u"openError"].isNull());
     EXPECT_TRUE(ports.at(0)[u"usbId"].isNull());
     EXPECT_EQ(ports.at(1)[u"path"].toString(), QStringLiteral("/nonexistent/b"));
     EXPECT_FALSE(ports.at(1)[u"opens"].toBool());
-    EXPECT_FALSE(ports.at(1)[u"error"].toString().isEmpty());
+    EXPECT_FALSE(ports.at(1)[u"openError"].toString().isEmpty());
     // Separate fields, none cut short.
     const QJsonObject expected{{QStringLiteral("path"), QStringLiteral("/nonexistent/ttyUSB7")},
                                {QStringLiteral("name"), QStringLiteral("ttyUSB7")},
@@ -372,9 +394,9 @@ TEST(UsageTest, PortsTellsWhichPortsOpenAndWhyOthersDoNot)
 
     // The one port named: that it cannot be opened is a failure.
     const CliResult named = cli.run({QStringLiteral("ports"), QStringLiteral("--port"), QStringLiteral("/nonexistent/b")});
-    EXPECT_EQ(named.exitCode, 1);
+    EXPECT_EQ(named.exitCode, 9);
     EXPECT_TRUE(named.out.startsWith(QStringLiteral("/nonexistent/b  cannot be opened: "))) << named.out.toStdString();
-    EXPECT_TRUE(named.err.startsWith(QStringLiteral("trevisor-cli: cannot open /nonexistent/b: "))) << named.err.toStdString();
+    EXPECT_TRUE(named.err.startsWith(QStringLiteral("trevisor-cli: error: cannot open /nonexistent/b: "))) << named.err.toStdString();
 }
 
 } // namespace

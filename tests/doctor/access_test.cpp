@@ -98,4 +98,36 @@ TEST(AccessCheck, ReadsTheNodeThroughItsLinkAndTheAccountFilesOfTheTree)
     EXPECT_TRUE(reason.contains(QStringLiteral("sudo usermod -aG dialout")));
 }
 
+TEST(AccessCheck, APortOnlyItsOwnerMayUseGetsTheRuleOnAnAdapterAndGroupAndModeOnABuiltInPort)
+{
+    SystemFixture system;
+    const QString adapter = system.addUsbAdapter({});
+    QFile::setPermissions(adapter, QFile::ReadOwner | QFile::WriteOwner);
+    // A built-in UART, root:root 600 as many systems leave ttyS0.
+    system.write(QStringLiteral("/sys/class/tty/ttyS0/dev"), QStringLiteral("4:64\n"));
+    system.link(QStringLiteral("/sys/class/tty/ttyS0/device"), system.path(QStringLiteral("/sys/devices/pnp0/00:00")));
+    system.write(QStringLiteral("/sys/devices/pnp0/00:00/uevent"), QString());
+    const QString uart = system.addDeviceNode(QStringLiteral("ttyS0"), QFile::ReadOwner | QFile::WriteOwner);
+    const doctor::UserIdentity stranger{::getuid() + 1, QStringLiteral("carol"), {}};
+    const doctor::Accounts accounts = doctor::readAccounts(system.paths());
+
+    const doctor::Finding usb =
+        doctor::portAccessFinding(doctor::readPortFacts(system.paths(), adapter), stranger, accounts);
+    EXPECT_EQ(usb.status, Status::Blocking);
+    EXPECT_TRUE(usb.fix.startsWith(QStringLiteral("sudo cp "))) << usb.fix.toStdString();
+    // The rule it names is there to copy: installed, or in the build tree beside the program.
+    const QString rule = usb.fix.section(u' ', 2, 2);
+    EXPECT_TRUE(rule.endsWith(QStringLiteral("/60-trevisor-serial.rules"))) << rule.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(rule)) << rule.toStdString();
+
+    const doctor::Finding builtIn =
+        doctor::portAccessFinding(doctor::readPortFacts(system.paths(), uart), stranger, accounts);
+    EXPECT_EQ(builtIn.status, Status::Blocking);
+    EXPECT_TRUE(builtIn.fix.startsWith(QStringLiteral("sudo chgrp dialout %1 && sudo chmod 660 %1").arg(uart)))
+        << builtIn.fix.toStdString();
+    EXPECT_TRUE(builtIn.fix.contains(QStringLiteral("KERNEL==\"ttyS0\"")));
+    EXPECT_FALSE(builtIn.fix.contains(QStringLiteral("60-trevisor-serial.rules")));
+    EXPECT_FALSE(builtIn.fix.contains(QStringLiteral("replug")));
+}
+
 } // namespace

@@ -13,10 +13,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -80,7 +82,7 @@ TEST(DoctorCommand, TellsAtWhichRateTheEncoderAnswers)
 
     encoder.setSilent(true);
     const DoctorRun silent = runDoctor({encoder.portPath()}, options);
-    EXPECT_EQ(silent.exitCode, 0); // nothing blocks
+    EXPECT_EQ(silent.exitCode, 6); // nothing blocks, but no encoder answered
     EXPECT_TRUE(findingLine(silent, QStringLiteral("encoder"))
                     .startsWith(QStringLiteral("  warning  encoder       no Quarn-2 answered at any of the seven rates")))
         << silent.out.toStdString();
@@ -104,26 +106,27 @@ TEST(DoctorCommand, JsonGivesEveryFindingOfEveryPortUnderStableKeysAndABlockingO
         port->failOpen(QStringLiteral("Permission denied"));
         return port;
     });
-    EXPECT_EQ(run.exitCode, 1);
+    // The first blocking finding: this user may not open the adapter.
+    EXPECT_EQ(run.exitCode, 8);
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << run.out.toStdString();
 
     const QJsonObject adapter = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
     // Every line of the companion's JSON tells its event and time.
-    const QStringList keys{QStringLiteral("baud"),        QStringLiteral("blocking"),         QStringLiteral("device"),
-                           QStringLiteral("driver"),      QStringLiteral("encoder_found"),    QStringLiteral("event"),
-                           QStringLiteral("findings"),    QStringLiteral("holders"),          QStringLiteral("kind"),
-                           QStringLiteral("latency_timer_ms"), QStringLiteral("low_latency"), QStringLiteral("port"),
-                           QStringLiteral("time"),        QStringLiteral("usb_id")};
+    const QStringList keys{QStringLiteral("baudRate"),       QStringLiteral("blocking"),   QStringLiteral("device"),
+                           QStringLiteral("driver"),         QStringLiteral("encoderFound"), QStringLiteral("event"),
+                           QStringLiteral("findings"),       QStringLiteral("holders"),    QStringLiteral("kind"),
+                           QStringLiteral("latencyTimerMs"), QStringLiteral("lowLatency"), QStringLiteral("port"),
+                           QStringLiteral("time"),           QStringLiteral("usbId")};
     EXPECT_EQ(adapter.keys(), keys);
     EXPECT_EQ(adapter.value(QStringLiteral("port")).toString(), node);
     EXPECT_EQ(adapter.value(QStringLiteral("kind")).toString(), QStringLiteral("usb"));
-    EXPECT_EQ(adapter.value(QStringLiteral("usb_id")).toString(), QStringLiteral("0403:6001"));
+    EXPECT_EQ(adapter.value(QStringLiteral("usbId")).toString(), QStringLiteral("0403:6001"));
     EXPECT_EQ(adapter.value(QStringLiteral("driver")).toString(), QStringLiteral("ftdi_sio"));
-    EXPECT_EQ(adapter.value(QStringLiteral("latency_timer_ms")).toInt(), 16);
-    EXPECT_EQ(adapter.value(QStringLiteral("low_latency")).toString(), QStringLiteral("unknown"));
-    EXPECT_TRUE(adapter.value(QStringLiteral("baud")).isNull());
-    EXPECT_FALSE(adapter.value(QStringLiteral("encoder_found")).toBool());
+    EXPECT_EQ(adapter.value(QStringLiteral("latencyTimerMs")).toInt(), 16);
+    EXPECT_EQ(adapter.value(QStringLiteral("lowLatency")).toString(), QStringLiteral("unknown"));
+    EXPECT_TRUE(adapter.value(QStringLiteral("baudRate")).isNull());
+    EXPECT_FALSE(adapter.value(QStringLiteral("encoderFound")).toBool());
     EXPECT_TRUE(adapter.value(QStringLiteral("blocking")).toBool());
 
     const QJsonArray findings = adapter.value(QStringLiteral("findings")).toArray();
@@ -131,10 +134,10 @@ TEST(DoctorCommand, JsonGivesEveryFindingOfEveryPortUnderStableKeysAndABlockingO
     QStringList statuses;
     for (const QJsonValue &value : findings) {
         const QJsonObject finding = value.toObject();
-        EXPECT_EQ(finding.keys(), (QStringList{QStringLiteral("check"), QStringLiteral("fix"), QStringLiteral("status"),
+        EXPECT_EQ(finding.keys(), (QStringList{QStringLiteral("check"), QStringLiteral("fix"), QStringLiteral("result"),
                                                QStringLiteral("text")}));
         checks.append(finding.value(QStringLiteral("check")).toString());
-        statuses.append(finding.value(QStringLiteral("status")).toString());
+        statuses.append(finding.value(QStringLiteral("result")).toString());
     }
     EXPECT_EQ(checks, (QStringList{QStringLiteral("access"), QStringLiteral("holders"), QStringLiteral("modemmanager"),
                                    QStringLiteral("brltty"), QStringLiteral("latency-timer"), QStringLiteral("low-latency"),
@@ -152,7 +155,7 @@ TEST(DoctorCommand, JsonGivesEveryFindingOfEveryPortUnderStableKeysAndABlockingO
     const QJsonObject missing = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
     EXPECT_EQ(missing.keys(), keys);
     EXPECT_EQ(missing.value(QStringLiteral("kind")).toString(), QStringLiteral("missing"));
-    EXPECT_TRUE(missing.value(QStringLiteral("usb_id")).isNull());
+    EXPECT_TRUE(missing.value(QStringLiteral("usbId")).isNull());
 }
 
 TEST(DoctorCommand, AnAdapterThatOpensButStaysSilentBlocksNothingAndShowsTheDriversAnswer)
@@ -167,7 +170,7 @@ TEST(DoctorCommand, AnAdapterThatOpensButStaysSilentBlocksNothingAndShowsTheDriv
         port->setLowLatencyMode(serial::LowLatencyMode::Refused);
         return port;
     });
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString();
+    EXPECT_EQ(run.exitCode, 6) << run.out.toStdString();
     EXPECT_TRUE(run.out.startsWith(node + QStringLiteral(" (USB 0403:6001 FT232R USB UART, driver ftdi_sio)\n")))
         << run.out.toStdString();
     EXPECT_TRUE(findingLine(run, QStringLiteral("low-latency"))
@@ -182,9 +185,59 @@ TEST(DoctorCommand, NoPortsAtAllIsAFailureWithAHint)
 {
     cli::DoctorOptions options;
     const DoctorRun run = runDoctor({}, options);
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 6);
     EXPECT_TRUE(run.out.isEmpty());
-    EXPECT_TRUE(run.err.startsWith(QStringLiteral("trevisor-cli: no serial ports found: plug the adapter in")));
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("trevisor-cli: error: no serial ports found: plug the adapter in")));
+}
+
+TEST(DoctorCommand, APathThatIsNoTerminalIsNotASerialPortAndNothingHoldsIt)
+{
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString fifo = directory.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Case {
+        QString path;
+        const char *what;
+    };
+    for (const Case &c : {Case{QStringLiteral("/dev/null"), "a character device that is not a terminal"},
+                          Case{fifo, "a FIFO"}}) {
+        SCOPED_TRACE(c.path.toStdString());
+        const DoctorRun run = runDoctor({c.path}, cli::DoctorOptions{});
+        EXPECT_EQ(run.exitCode, 9) << run.out.toStdString();
+        EXPECT_EQ(findingLine(run, QStringLiteral("access")),
+                  QStringLiteral("  blocking access        %1 is not a serial port: %2 -- fix: name the encoder's port: "
+                                 "trevisor-cli ports lists them, ls -l /dev/serial/by-id/ shows the USB adapters")
+                      .arg(c.path, QLatin1String(c.what)));
+        // Every shell holds /dev/null: none of them is in the way.
+        EXPECT_TRUE(findingLine(run, QStringLiteral("holders")).startsWith(QStringLiteral("  skipped  holders       not a serial port")));
+        EXPECT_FALSE(run.out.contains(QStringLiteral("in use"))) << run.out.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("trevisor-cli: error: %1 blocked: %1 is not a serial port").arg(c.path)))
+            << run.err.toStdString();
+    }
+}
+
+TEST(DoctorCommand, APortHeldByAnotherUsersProgramIsSaidSoWithTheCommandThatNamesIt)
+{
+    SystemFixture system;
+    const QString node = system.addUsbAdapter({});
+    // A process whose descriptors this user may not read: another user's.
+    system.write(QStringLiteral("/proc/4242/comm"), QStringLiteral("picocom\n"));
+    cli::DoctorOptions options;
+    options.paths = system.paths();
+    options.user = {0, QStringLiteral("root"), {0}};
+    const DoctorRun run = runDoctor({node}, options, [] {
+        auto port = std::make_unique<serial::FakeSerialPort>();
+        port->failOpen(QLatin1String(serial::QtSerialPort::kInUseText));
+        return port;
+    });
+    EXPECT_EQ(run.exitCode, 7) << run.out.toStdString();
+    EXPECT_EQ(findingLine(run, QStringLiteral("holders")),
+              QStringLiteral("  blocking holders       held open by a program of another user (1 processes of other "
+                             "users cannot be looked at without root) -- fix: see which: sudo fuser -v %1 (or run the "
+                             "doctor as root: sudo trevisor-cli doctor --port %1)")
+                  .arg(node));
+    EXPECT_TRUE(findingLine(run, QStringLiteral("encoder")).endsWith(QStringLiteral("-- fix: see the blocking finding above")));
 }
 
 } // namespace

@@ -42,7 +42,7 @@ TEST(DoctorProgram, NamesTheProcessThatHoldsThePortAndFindsTheEncoderOnceItIsFre
         HeldPort held(port);
         ASSERT_TRUE(held.holding());
         const ProgramResult result = runDoctorProgram({QStringLiteral("--port"), port});
-        EXPECT_EQ(result.exitCode, 1) << result.out.toStdString() << result.err.toStdString();
+        EXPECT_EQ(result.exitCode, 7) << result.out.toStdString() << result.err.toStdString();
         const QString holders = QStringLiteral("  blocking holders       held open by pid %1 (trevisor-cli)").arg(held.pid());
         EXPECT_TRUE(result.out.contains(holders)) << result.out.toStdString();
         EXPECT_TRUE(result.out.contains(QStringLiteral(" -- fix: close trevisor-cli, or end it: kill %1\n").arg(held.pid())));
@@ -50,14 +50,21 @@ TEST(DoctorProgram, NamesTheProcessThatHoldsThePortAndFindsTheEncoderOnceItIsFre
         EXPECT_TRUE(result.out.endsWith(QStringLiteral("  => blocked: fix the blocking findings\n")));
 
         const ProgramResult json = runDoctorProgram({QStringLiteral("--port"), port, QStringLiteral("--json")});
-        EXPECT_EQ(json.exitCode, 1);
-        const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        EXPECT_EQ(json.exitCode, 7);
+        // The port's report, then the failure as an error object.
+        const QStringList lines = json.out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 2) << json.out.toStdString();
+        const QJsonObject object = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
+        const QJsonObject error = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
+        EXPECT_EQ(error.value(QStringLiteral("event")).toString(), QStringLiteral("error"));
+        EXPECT_EQ(error.value(QStringLiteral("kind")).toString(), QStringLiteral("port-busy"));
+        EXPECT_EQ(error.value(QStringLiteral("port")).toString(), port);
         EXPECT_EQ(object.value(QStringLiteral("port")).toString(), port);
         EXPECT_TRUE(object.value(QStringLiteral("blocking")).toBool());
         bool heldNamed = false;
         for (const QJsonValue &holder : object.value(QStringLiteral("holders")).toArray()) {
             heldNamed = heldNamed || (holder.toObject().value(QStringLiteral("pid")).toInteger() == held.pid()
-                                      && !holder.toObject().value(QStringLiteral("serves_pty")).toBool());
+                                      && !holder.toObject().value(QStringLiteral("servesPty")).toBool());
         }
         EXPECT_TRUE(heldNamed) << json.out.toStdString();
     }
