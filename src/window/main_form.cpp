@@ -10,13 +10,18 @@
 #include "ui_main_form.h"
 #include "wait_ms.h"
 #include "window_fonts.h"
+#include "window_placement.h"
 
 #include "serial_port.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -26,6 +31,8 @@ namespace {
 constexpr QSize FirstClientSize(717, 505);
 constexpr QSize RecordingRowClientSize(717, 571);
 constexpr QSize WholeLayoutClientSize(1294, 571);
+// Where the window's frame goes at start, where the window fits there.
+constexpr QPoint FirstPosition(439, 82);
 
 // The time between two repaints of the window while polling: 20 frames a second, the rate at
 // which the window shows readings at the poll timer's starting interval. A faster poll
@@ -35,11 +42,29 @@ constexpr int FrameIntervalMs = 50;
 constexpr Qt::KeyboardModifiers ShortcutModifiers =
     Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
 
+// A frame's width and height added up on both sides.
+QSize extentOf(const QMargins &frame)
+{
+    return {frame.left() + frame.right(), frame.top() + frame.bottom()};
+}
+
 } // namespace
 
 TMainForm::TMainForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TMainForm>())
 {
-    ui->setupUi(this);
+    // The controls stand on an area of their own that scrolls where the screen is too small for
+    // them. It takes what the form sets on its top level, the window its caption and name.
+    m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
+    m_layoutArea = new QWidget;
+    m_layoutArea->setObjectName(QStringLiteral("layoutArea"));
+    ui->setupUi(m_layoutArea);
+    m_scrollArea->setWidget(m_layoutArea);
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowTitle(m_layoutArea->windowTitle());
+    // The handlers named after their controls are the window's.
+    QMetaObject::connectSlotsByName(this);
     applyPixelFonts(this);
     makeOwnBackgroundsReadable(this);
     for (int index = 0; index < ui->rgBaudrateButtons->buttons().size(); ++index) {
@@ -99,8 +124,7 @@ void TMainForm::FormCreate()
     m_applicationTitle = windowTitle();
     setWindowTitle(m_applicationTitle + QStringLiteral(" (Ver: ") + QStringLiteral(TREVISOR_VERSION_TEXT)
                    + QStringLiteral(")"));
-    move(439, 82);
-    setFixedSize(FirstClientSize);
+    showLayoutPart(FirstClientSize, FirstPosition);
     InitTimer->start();
 }
 
@@ -127,18 +151,79 @@ void TMainForm::closeEvent(QCloseEvent *event)
 void TMainForm::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
 {
     const Qt::KeyboardModifiers pressed = modifiers & ShortcutModifiers;
-    // Fixed sizes: the operator cannot resize the window.
     if (key == Qt::Key_A && pressed == Qt::ControlModifier) {
-        setFixedSize(RecordingRowClientSize);
+        showLayoutPart(RecordingRowClientSize, framePosition());
         ui->cbShranjujMeritveDebug->setVisible(true);
     }
     if (key == Qt::Key_A && pressed == (Qt::ControlModifier | Qt::ShiftModifier)) {
         ui->cbShranjujMeritveDebug->setVisible(true);
-        setFixedSize(WholeLayoutClientSize);
+        showLayoutPart(WholeLayoutClientSize, framePosition());
     }
     if (key == Qt::Key_D && pressed == (Qt::ShiftModifier | Qt::AltModifier)
-        && width() == WholeLayoutClientSize.width())
+        && m_layoutSize.width() == WholeLayoutClientSize.width())
         ui->btnDebugUnlock->setVisible(true);
+}
+
+void TMainForm::showLayoutPart(QSize layoutSize, QPoint framePosition)
+{
+    m_layoutSize = layoutSize;
+    m_layoutArea->setFixedSize(layoutSize);
+    const QMargins frame = windowFrameMargins();
+    const QSize frameSize = extentOf(frame);
+    window_placement::Fit fit{layoutSize};
+    QPoint position = framePosition;
+    if (const QRect area = availableScreenArea(); !area.isEmpty()) {
+        const QSize scrollBars(m_scrollArea->verticalScrollBar()->sizeHint().width(),
+                               m_scrollArea->horizontalScrollBar()->sizeHint().height());
+        fit = window_placement::fitWithin(layoutSize, frameSize, area.size(), scrollBars);
+        position = window_placement::placedWithin(framePosition, fit.client + frameSize, area);
+    }
+    m_framePosition = position;
+    m_fittedFrame = frameSize;
+    // The bars are decided here rather than as needed: as needed, they would follow the window's
+    // new size only once the event loop ran again, and could show for a moment where all fits.
+    m_scrollArea->setHorizontalScrollBarPolicy(fit.scrollsAcross ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    m_scrollArea->setVerticalScrollBarPolicy(fit.scrollsDown ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    // Fixed sizes: the operator cannot resize the window.
+    setFixedSize(fit.client);
+    if (windowHandle() != nullptr)
+        setGeometry(QRect(position + QPoint(frame.left(), frame.top()), fit.client));
+    else
+        move(position); // a window not yet made takes this as its frame's place
+}
+
+QMargins TMainForm::windowFrameMargins() const
+{
+    const QWindow *handle = windowHandle();
+    return handle != nullptr ? handle->frameMargins() : QMargins();
+}
+
+QPoint TMainForm::framePosition() const
+{
+    const QMargins frame = windowFrameMargins();
+    return geometry().topLeft() - QPoint(frame.left(), frame.top());
+}
+
+QRect TMainForm::availableScreenArea() const
+{
+    const QScreen *onScreen = screen();
+    return onScreen != nullptr ? onScreen->availableGeometry() : QRect();
+}
+
+void TMainForm::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    // A window manager frames the window only once it is shown, and another one may frame it
+    // differently: the window is fitted again to the frame it has, from where it was put the
+    // first time and from where it is after that.
+    if (extentOf(windowFrameMargins()) != m_fittedFrame)
+        showLayoutPart(m_layoutSize, m_fittedFrame.isNull() ? m_framePosition : framePosition());
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_scrollArea->setGeometry(rect());
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)

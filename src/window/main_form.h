@@ -6,9 +6,12 @@
 // their results to the controls.
 
 #include <QByteArray>
+#include <QMargins>
 #include <QSize>
 #include <QString>
+#include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
 #include "port_lister.h"
@@ -23,6 +26,7 @@
 
 class CoveredWindowWatch;
 class PaintPacer;
+class QScrollArea;
 class QTimer;
 
 namespace Ui {
@@ -146,6 +150,12 @@ protected:
 
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+    // The part of the screen the window may take: the available area of the screen it is on
+    // (without panels and docks); empty when there is no screen.
+    virtual QRect availableScreenArea() const;
 
 private:
     // --- Serial link: private (serial_link.cpp) ------------------------------------------------
@@ -168,6 +178,14 @@ private:
     void FormClose();
     void FormDestroy();
     void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    // Shows the part of the layout of size `layoutSize` (from its top-left corner) with the
+    // window's frame placed at `framePosition`, both kept within the screen: the client area is
+    // the layout's size where that fits, and the window scrolls where it does not.
+    void showLayoutPart(QSize layoutSize, QPoint framePosition);
+    // The frame the window manager draws around the window; none until one did.
+    QMargins windowFrameMargins() const;
+    // Where the window's outer top-left corner is, frame included.
+    QPoint framePosition() const;
     void seDelayChange();
     void InitTimerTimer();
     void TimerBeriEnkoderTimer();
@@ -322,4 +340,14 @@ private:
     // The widget that received the key press being handled, so that the same press travelling
     // up to the parents is not taken twice.
     QPointer<QWidget> m_keyReceiver;
+
+    // The form's controls stand on m_layoutArea, which scrolls in m_scrollArea where the screen is
+    // too small for the part of the layout on show (m_layoutSize).
+    QScrollArea *m_scrollArea = nullptr;
+    QWidget *m_layoutArea = nullptr;
+    QSize m_layoutSize;
+    // Where the frame was last asked to go, and with which frame: the window is fitted again
+    // when the window manager's frame turns out different.
+    QPoint m_framePosition;
+    QSize m_fittedFrame;
 };

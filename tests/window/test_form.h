@@ -44,6 +44,9 @@ public:
     // the serial ports of the machine it runs on.
     QList<serial::PortEntry> ports;
     QList<serial::PortEntry> listPorts() const override { return ports; }
+    // The screen area the window keeps to from its first size change on: large enough for the
+    // whole layout unless the test makes it smaller (the offscreen platform's screen is 800 x 600).
+    QRect screenArea{0, 0, 1600, 1000};
 
     template <typename T = QWidget>
     T *control(const char *name) const
@@ -69,4 +72,5 @@ protected:
     }
     std::unique_ptr<serial::SerialPort> createPort() override { return std::move(nextPort); }
     bool readoutsOnScreen() const override { return canBeSeen && TMainForm::readoutsOnScreen(); }
+    QRect availableScreenArea() const override { return screenArea; }
 };

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The window on a real X server, under real window managers and under none: each run starts an
 // Xvfb of its own on a free display, the window manager on it, and the window in a probe process
-// that reports what it saw. One probe measures the window's sizes; another minimises a polling
-// window and restores it.
+// that reports what it saw. One probe measures the window's sizes and places, on a large screen,
+// a laptop's and scaled ones; another minimises a polling window and restores it.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPoint>
 #include <QProcess>
+#include <QRect>
 #include <QSize>
 #include <QStandardPaths>
 #include <QStringList>
@@ -24,12 +26,17 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <tuple>
 
 namespace {
 
+// One line of the size probe, in the X server's pixels.
 struct MeasuredSize {
     QSize client;
     QSize outer;
+    QPoint corner; // the outer top-left corner on the screen
+    QSize screen;
+    bool scrolls = false;
 };
 
 // An X server of its own. Xvfb picks a free display number and writes it to a pipe once it
@@ -46,7 +53,7 @@ public:
     VirtualDisplay &operator=(const VirtualDisplay &) = delete;
 
     // Empty when the server did not come up; `error` says why.
-    QString start(const QString &program, QString &error)
+    QString start(const QString &program, QSize screen, QString &error)
     {
         int fds[2];
         if (::pipe(fds) != 0) {
@@ -55,10 +62,11 @@ public:
         }
         ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
         m_server.setProgram(program);
-        // The write end is inherited by the server; a screen large enough for the whole layout.
+        // The write end is inherited by the server.
         m_server.setArguments({QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
-                               QStringLiteral("0"), QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"),
-                               QStringLiteral("tcp")});
+                               QStringLiteral("0"),
+                               QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height()),
+                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_server.start();
         ::close(fds[1]);
@@ -140,58 +148,163 @@ void PrintTo(const WindowManagerCase &manager, std::ostream *out)
 
 class WindowManagers : public ::testing::TestWithParam<WindowManagerCase> {};
 
-TEST_P(WindowManagers, TheClientAreaIsTheLayoutAtEachSizeAndTheFrameComesOnTop)
+// A screen large enough for the whole layout.
+constexpr QSize LargeScreen(1600, 1000);
+
+// Runs the size probe on an Xvfb of its own with a screen of `screen` pixels under the case's
+// window manager, with the environment's `scaleFactor` (QT_SCALE_FACTOR) unless empty; what it
+// measured, by size ("first", "recording", "whole"). Skips the test without Xvfb.
+std::map<std::string, MeasuredSize> runSizeProbe(const WindowManagerCase &managerCase, QSize screen,
+                                                 const QString &scaleFactor = {})
 {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (xvfb.isEmpty())
-        GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
-    const QString managerName = QString::fromLatin1(GetParam().name);
+    if (xvfb.isEmpty()) {
+        ADD_FAILURE() << "Xvfb is not installed (scripts/install-deps installs it)";
+        return {};
+    }
+    const QString managerName = QString::fromLatin1(managerCase.name);
 
     VirtualDisplay display;
     QString error;
-    const QString displayName = display.start(xvfb, error);
-    ASSERT_FALSE(displayName.isEmpty()) << error.toStdString();
+    const QString displayName = display.start(xvfb, screen, error);
+    if (displayName.isEmpty()) {
+        ADD_FAILURE() << error.toStdString();
+        return {};
+    }
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), displayName);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     WindowManager manager;
-    ASSERT_TRUE(manager.start(managerName, environment)) << managerName.toStdString() << " did not start";
+    if (!manager.start(managerName, environment)) {
+        ADD_FAILURE() << managerName.toStdString() << " did not start";
+        return {};
+    }
+    // The window manager runs unscaled; only the window is.
+    environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
+    environment.remove(QStringLiteral("QT_SCREEN_SCALE_FACTORS"));
+    if (!scaleFactor.isEmpty())
+        environment.insert(QStringLiteral("QT_SCALE_FACTOR"), scaleFactor);
 
     QProcess probe;
     probe.setProcessEnvironment(environment);
     probe.start(QStringLiteral(WINDOW_SIZE_PROBE),
                 managerName.isEmpty() ? QStringList() : QStringList{QStringLiteral("--managed")});
-    ASSERT_TRUE(probe.waitForFinished(120000));
+    if (!probe.waitForFinished(120000)) {
+        ADD_FAILURE() << "the size probe did not finish";
+        return {};
+    }
     const QString errors = QString::fromLocal8Bit(probe.readAllStandardError());
-    ASSERT_EQ(probe.exitCode(), 0) << errors.toStdString() << manager.output().toStdString();
+    if (probe.exitCode() != 0) {
+        ADD_FAILURE() << errors.toStdString() << manager.output().toStdString();
+        return {};
+    }
 
     std::map<std::string, MeasuredSize> measured;
     const QStringList lines = QString::fromLatin1(probe.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     for (const QString &line : lines) {
         const QStringList fields = line.split(u' ');
-        ASSERT_EQ(fields.size(), 5) << line.toStdString();
-        measured[fields[0].toStdString()] = {{fields[1].toInt(), fields[2].toInt()},
-                                             {fields[3].toInt(), fields[4].toInt()}};
-        std::printf("%s %s\n", qPrintable(managerName.isEmpty() ? QStringLiteral("none") : managerName),
-                    qPrintable(line));
+        if (fields.size() != 10) {
+            ADD_FAILURE() << "not a line of the size probe: " << line.toStdString();
+            return {};
+        }
+        const auto number = [&](int index) { return fields[index].toInt(); };
+        measured[fields[0].toStdString()] = {{number(1), number(2)}, {number(3), number(4)},
+                                             {number(5), number(6)}, {number(7), number(8)},
+                                             number(9) != 0};
+        std::printf("%s %dx%d%s%s %s\n", managerName.isEmpty() ? "none" : qPrintable(managerName),
+                    screen.width(), screen.height(), scaleFactor.isEmpty() ? "" : " at ",
+                    qPrintable(scaleFactor), qPrintable(line));
     }
+    EXPECT_EQ(measured.size(), 3u) << errors.toStdString();
+    return measured;
+}
 
-    const std::map<std::string, QSize> layout{
-        {"first", {717, 505}}, {"recording", {717, 571}}, {"whole", {1294, 571}}};
-    ASSERT_EQ(measured.size(), layout.size()) << errors.toStdString();
+// The window's frame, title bar included, lies on the screen.
+::testing::AssertionResult onTheScreen(const MeasuredSize &measured)
+{
+    const QRect screen(QPoint(0, 0), measured.screen);
+    if (screen.contains(QRect(measured.corner, measured.outer)))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the window spans " << measured.corner.x() << "," << measured.corner.y()
+                                         << " to " << measured.corner.x() + measured.outer.width() << ","
+                                         << measured.corner.y() + measured.outer.height() << " on a screen of "
+                                         << measured.screen.width() << "x" << measured.screen.height();
+}
+
+const std::map<std::string, QSize> LayoutParts{{"first", {717, 505}}, {"recording", {717, 571}}, {"whole", {1294, 571}}};
+
+TEST_P(WindowManagers, TheClientAreaIsTheLayoutAtEachSizeAndTheFrameComesOnTop)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
+    std::map<std::string, MeasuredSize> measured = runSizeProbe(GetParam(), LargeScreen);
+    ASSERT_EQ(measured.size(), LayoutParts.size());
     const QSize frame = measured["first"].outer - measured["first"].client;
-    for (const auto &[size, client] : layout) {
+    for (const auto &[size, client] : LayoutParts) {
         SCOPED_TRACE(size);
         EXPECT_EQ(measured[size].client, client);
         // The same frame at every size: the outer size follows from it.
         EXPECT_EQ(measured[size].outer, client + frame);
+        EXPECT_FALSE(measured[size].scrolls);
+        EXPECT_TRUE(onTheScreen(measured[size]));
     }
+    // The first place is kept; the whole layout from there would pass the screen's right edge,
+    // so the window moves left just far enough.
+    EXPECT_EQ(measured["first"].corner, QPoint(439, 82));
+    EXPECT_EQ(measured["recording"].corner, QPoint(439, 82));
+    EXPECT_EQ(measured["whole"].corner, QPoint(LargeScreen.width() - measured["whole"].outer.width(), 82));
     if (GetParam().framed)
         EXPECT_GT(frame.height(), 0) << "the window manager drew no title bar";
     else
         EXPECT_EQ(frame, QSize(0, 0));
+}
+
+// A laptop's screen, and full HD at 1.5 and 2 times scale, under each window manager.
+struct SmallScreenCase {
+    const char *name;
+    QSize screen;
+    const char *scaleFactor; // empty: none
+    // Whether the window starts at 439, 82 (in the window's own pixels).
+    bool firstPlaceKept;
+    // Which sizes show their part of the layout only by scrolling.
+    bool recordingScrolls;
+    bool wholeScrolls;
+};
+
+class SmallScreens : public ::testing::TestWithParam<std::tuple<WindowManagerCase, SmallScreenCase>> {};
+
+TEST_P(SmallScreens, TheWindowStaysOnTheScreenAndScrollsWhereTheLayoutIsLarger)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
+    const auto &[managerCase, screenCase] = GetParam();
+    const QString scaleFactor = QString::fromLatin1(screenCase.scaleFactor);
+    std::map<std::string, MeasuredSize> measured = runSizeProbe(managerCase, screenCase.screen, scaleFactor);
+    ASSERT_EQ(measured.size(), LayoutParts.size());
+    const double scale = scaleFactor.isEmpty() ? 1.0 : scaleFactor.toDouble();
+    const std::map<std::string, bool> scrolls{
+        {"first", false}, {"recording", screenCase.recordingScrolls}, {"whole", screenCase.wholeScrolls}};
+    for (const auto &[size, layout] : LayoutParts) {
+        SCOPED_TRACE(size);
+        const MeasuredSize &at = measured[size];
+        EXPECT_TRUE(onTheScreen(at));
+        EXPECT_EQ(at.scrolls, scrolls.at(size));
+        if (!at.scrolls) {
+            // The part of the layout whole, give or take the rounding of a fractional scale.
+            const QSize device = layout * scale;
+            EXPECT_NEAR(at.client.width(), device.width(), scale == 1.0 ? 0 : 2);
+            EXPECT_NEAR(at.client.height(), device.height(), scale == 1.0 ? 0 : 2);
+        }
+    }
+    const QPoint firstPlace = QPoint(439, 82) * scale;
+    if (screenCase.firstPlaceKept) {
+        EXPECT_NEAR(measured["first"].corner.x(), firstPlace.x(), 1);
+        EXPECT_NEAR(measured["first"].corner.y(), firstPlace.y(), 1);
+    } else {
+        EXPECT_NE(measured["first"].corner, firstPlace);
+    }
 }
 
 // Runs the unseen-window probe in `mode` on an Xvfb of its own under the case's window manager.
@@ -204,7 +317,7 @@ void runUnseenPollProbe(const WindowManagerCase &managerCase, const QString &mod
 
     VirtualDisplay display;
     QString error;
-    const QString displayName = display.start(xvfb, error);
+    const QString displayName = display.start(xvfb, LargeScreen, error);
     ASSERT_FALSE(displayName.isEmpty()) << error.toStdString();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), displayName);
@@ -244,6 +357,23 @@ INSTANTIATE_TEST_SUITE_P(, WindowManagers,
                          [](const ::testing::TestParamInfo<WindowManagerCase> &tested) {
                              return std::string(*tested.param.name != '\0' ? tested.param.name : "none");
                          });
+
+void PrintTo(const SmallScreenCase &screen, std::ostream *out)
+{
+    *out << screen.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , SmallScreens,
+    ::testing::Combine(::testing::Values(WindowManagerCase{"", false}, WindowManagerCase{"metacity", true},
+                                         WindowManagerCase{"openbox", true}),
+                       ::testing::Values(SmallScreenCase{"laptop", {1366, 768}, "", true, false, false},
+                                         SmallScreenCase{"fullHdAt1_5", {1920, 1080}, "1.5", true, false, true},
+                                         SmallScreenCase{"fullHdAt2", {1920, 1080}, "2", false, true, true})),
+    [](const ::testing::TestParamInfo<std::tuple<WindowManagerCase, SmallScreenCase>> &tested) {
+        const WindowManagerCase &manager = std::get<0>(tested.param);
+        return std::string(*manager.name != '\0' ? manager.name : "none") + "_" + std::get<1>(tested.param).name;
+    });
 
 INSTANTIATE_TEST_SUITE_P(, MinimisingWindowManagers,
                          ::testing::Values(WindowManagerCase{"metacity", true}, WindowManagerCase{"openbox", true}),

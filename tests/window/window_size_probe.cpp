@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Shows the window on the X display of $DISPLAY, takes it through its three sizes (at start,
 // Ctrl+A, Ctrl+Shift+A) and prints what the X server reports for each: the size of the
-// window's own client area and its outer size, the frame that the window manager declares
-// (_NET_FRAME_EXTENTS) included, one line each:
+// window's own client area, its outer size and the place of its outer top-left corner, the
+// frame that the window manager declares (_NET_FRAME_EXTENTS) included, and the size of the
+// screen, all in the server's pixels; last whether the window scrolls (1) or shows its part of
+// the layout whole (0). One line each:
 //
-//   <size> <client width> <client height> <outer width> <outer height>
+//   <size> <client w> <client h> <outer w> <outer h> <outer x> <outer y> <screen w> <screen h> <scrolls>
 //
 // With --managed it first waits for the window manager, and then until it has framed the window. Exit code 0 when
 // every size could be measured.
@@ -13,10 +15,13 @@
 #include "wait_for.h"
 
 #include <QApplication>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <xcb/xcb.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +49,22 @@ public:
 
     bool connected() const { return xcb_connection_has_error(m_connection) == 0; }
 
+    // Where the window's top-left corner is on the screen.
+    QPoint position(xcb_window_t window) const
+    {
+        XReply<xcb_translate_coordinates_reply_t> translated(
+            xcb_translate_coordinates_reply(m_connection,
+                                            xcb_translate_coordinates(m_connection, window, root(), 0, 0), nullptr),
+            &std::free);
+        return translated ? QPoint(translated->dst_x, translated->dst_y) : QPoint();
+    }
+
+    QSize screenSize() const
+    {
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        return {screen->width_in_pixels, screen->height_in_pixels};
+    }
+
     QSize size(xcb_window_t window) const
     {
         XReply<xcb_get_geometry_reply_t> geometry(
@@ -56,8 +77,7 @@ public:
     // Whether a window manager runs: it names its check window on the root window.
     bool windowManagerRunning() const
     {
-        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-        return !cardinals(screen->root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).empty();
+        return !cardinals(root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).empty();
     }
 
     // The frame the window manager put around `window` (left, right, top, bottom), as it
@@ -69,6 +89,8 @@ public:
     }
 
 private:
+    xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root; }
+
     std::vector<quint32> cardinals(xcb_window_t window, const char *name, xcb_atom_t type) const
     {
         XReply<xcb_intern_atom_reply_t> atom(
@@ -120,20 +142,42 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    const auto *scrollArea = form.findChild<QScrollArea *>();
+    if (scrollArea == nullptr) {
+        std::fprintf(stderr, "window_size_probe: the window has no scroll area\n");
+        return 1;
+    }
     const auto report = [&](const char *name) {
         // The server has the size once the window manager carried out the request; the frame
         // follows with it. Then a moment for a window manager that adjusts in several steps.
-        const bool settled = waitFor([&] { return server.size(window) == form.size(); }, 5000);
+        // Under a scale factor the server counts the window's device pixels, which a window
+        // manager may round the other way at a fractional scale.
+        const QSize wanted = form.size() * form.devicePixelRatioF();
+        const int slack = form.devicePixelRatioF() == std::floor(form.devicePixelRatioF()) ? 0 : 1;
+        const bool settled = waitFor(
+            [&] {
+                const QSize size = server.size(window);
+                return std::abs(size.width() - wanted.width()) <= slack
+                       && std::abs(size.height() - wanted.height()) <= slack;
+            },
+            5000);
         QTest::qWait(300);
         const QSize client = server.size(window);
         QSize outer = client;
-        if (const std::vector<quint32> frame = server.frameExtents(window); frame.size() == 4)
+        QPoint corner = server.position(window);
+        if (const std::vector<quint32> frame = server.frameExtents(window); frame.size() == 4) {
             outer += QSize(static_cast<int>(frame[0] + frame[1]), static_cast<int>(frame[2] + frame[3]));
-        std::printf("%s %d %d %d %d\n", name, client.width(), client.height(), outer.width(), outer.height());
+            corner -= QPoint(static_cast<int>(frame[0]), static_cast<int>(frame[2]));
+        }
+        const QSize screen = server.screenSize();
+        const bool scrolls =
+            scrollArea->horizontalScrollBar()->isVisible() || scrollArea->verticalScrollBar()->isVisible();
+        std::printf("%s %d %d %d %d %d %d %d %d %d\n", name, client.width(), client.height(), outer.width(),
+                    outer.height(), corner.x(), corner.y(), screen.width(), screen.height(), scrolls ? 1 : 0);
         std::fflush(stdout);
         if (!settled)
             std::fprintf(stderr, "window_size_probe: %s: the server kept %dx%d for a window of %dx%d\n", name,
-                         client.width(), client.height(), form.width(), form.height());
+                         client.width(), client.height(), wanted.width(), wanted.height());
     };
     report("first");
     QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier);

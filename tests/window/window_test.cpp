@@ -5,6 +5,8 @@
 #include "wait_ms.h"
 
 #include <QApplication>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -92,6 +94,71 @@ TEST_F(WindowTest, ShortcutsRevealTheDiagnosticArea)
     EXPECT_EQ(form.size(), QSize(717, 571));
     EXPECT_FALSE(unlock->isHidden());
     EXPECT_FALSE(recordBox->isHidden());
+}
+
+// The whole layout on screens of several sizes. Where it fits, the client area is the layout and
+// the controls stand where they stand in it; where it does not, the window keeps within the
+// screen's available area and scrolls to every control.
+TEST_F(WindowTest, TheWholeLayoutKeepsWithinTheScreenAndScrollsWhereItIsLarger)
+{
+    auto *scrollArea = form.findChild<QScrollArea *>();
+    ASSERT_NE(scrollArea, nullptr);
+    QScrollBar *across = scrollArea->horizontalScrollBar();
+    QScrollBar *down = scrollArea->verticalScrollBar();
+    const int barHeight = across->sizeHint().height();
+    const struct {
+        const char *what;
+        QRect area;
+        QSize client;
+        QPoint place;
+        bool scrollsAcross, scrollsDown;
+    } cases[] = {
+        {"large screen", {0, 0, 1600, 1000}, {1294, 571}, {306, 82}, false, false},
+        {"laptop", {0, 0, 1366, 768}, {1294, 571}, {72, 82}, false, false},
+        {"full HD at 1.5", {0, 0, 1280, 720}, {1280, 571 + barHeight}, {0, 82}, true, false},
+        {"full HD at 2", {0, 0, 960, 540}, {960, 540}, {0, 0}, true, true},
+        {"beside a dock, below a panel", {100, 40, 1024, 600}, {1024, 571 + barHeight}, {100, 640 - 571 - barHeight},
+         true, false},
+    };
+    const auto placeIn = [&](const char *name) {
+        const QWidget *control = form.control(name);
+        return QRect(control->mapTo(&form, QPoint(0, 0)), control->size());
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        form.screenArea = c.area;
+        QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier);
+        form.move(439, 82);
+        QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(form.size(), c.client);
+        EXPECT_EQ(form.minimumSize(), form.maximumSize());
+        EXPECT_EQ(form.pos(), c.place);
+        EXPECT_TRUE(c.area.contains(form.frameGeometry()));
+        EXPECT_EQ(across->isVisible(), c.scrollsAcross);
+        EXPECT_EQ(down->isVisible(), c.scrollsDown);
+        if (!c.scrollsAcross && !c.scrollsDown) {
+            EXPECT_EQ(placeIn("pnl1Top"), QRect(0, 0, 1294, 81));
+            EXPECT_EQ(placeIn("shBgFFT"), QRect(1242, 127, 49, 370));
+        }
+        // Scrolled to the bottom, the controls at the right and at the left edge show whole.
+        const QRect view(QPoint(0, 0), scrollArea->viewport()->size());
+        down->setValue(down->maximum());
+        across->setValue(across->maximum());
+        EXPECT_TRUE(view.contains(placeIn("shBgFFT")));
+        across->setValue(across->minimum());
+        EXPECT_TRUE(view.contains(placeIn("mmFileName")));
+    }
+
+    // A scrolled window still takes the unlock shortcut of the whole layout.
+    QTest::keyClick(&form, Qt::Key_D, Qt::ShiftModifier | Qt::AltModifier);
+    EXPECT_FALSE(form.control("btnDebugUnlock")->isHidden());
+    // Back to a part that fits: nothing scrolls, and the layout's corner is the window's.
+    form.screenArea = QRect(0, 0, 1600, 1000);
+    QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form.size(), QSize(717, 571));
+    EXPECT_FALSE(across->isVisible());
+    EXPECT_FALSE(down->isVisible());
+    EXPECT_EQ(placeIn("pnl1Top").topLeft(), QPoint(0, 0));
 }
 
 TEST_F(WindowTest, TheWindowSeesKeysBeforeTheFocusedControlWithoutTakingThem)
