@@ -152,10 +152,11 @@ class WindowManagers : public ::testing::TestWithParam<WindowManagerCase> {};
 constexpr QSize LargeScreen(1600, 1000);
 
 // Runs the size probe on an Xvfb of its own with a screen of `screen` pixels under the case's
-// window manager, with the environment's `scaleFactor` (QT_SCALE_FACTOR) unless empty; what it
-// measured, by size ("first", "recording", "whole"). Skips the test without Xvfb.
+// window manager, with the environment's `scaleFactor` (QT_SCALE_FACTOR) unless empty and the X
+// resource Xft.dpi at `xftDpi` unless 0; what it measured, by size ("first", "recording",
+// "whole").
 std::map<std::string, MeasuredSize> runSizeProbe(const WindowManagerCase &managerCase, QSize screen,
-                                                 const QString &scaleFactor = {})
+                                                 const QString &scaleFactor = {}, int xftDpi = 0)
 {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     if (xvfb.isEmpty()) {
@@ -187,10 +188,14 @@ std::map<std::string, MeasuredSize> runSizeProbe(const WindowManagerCase &manage
     if (!scaleFactor.isEmpty())
         environment.insert(QStringLiteral("QT_SCALE_FACTOR"), scaleFactor);
 
+    QStringList arguments;
+    if (!managerName.isEmpty())
+        arguments << QStringLiteral("--managed");
+    if (xftDpi != 0)
+        arguments << QStringLiteral("--xft-dpi") << QString::number(xftDpi);
     QProcess probe;
     probe.setProcessEnvironment(environment);
-    probe.start(QStringLiteral(WINDOW_SIZE_PROBE),
-                managerName.isEmpty() ? QStringList() : QStringList{QStringLiteral("--managed")});
+    probe.start(QStringLiteral(WINDOW_SIZE_PROBE), arguments);
     if (!probe.waitForFinished(120000)) {
         ADD_FAILURE() << "the size probe did not finish";
         return {};
@@ -213,9 +218,9 @@ std::map<std::string, MeasuredSize> runSizeProbe(const WindowManagerCase &manage
         measured[fields[0].toStdString()] = {{number(1), number(2)}, {number(3), number(4)},
                                              {number(5), number(6)}, {number(7), number(8)},
                                              number(9) != 0};
-        std::printf("%s %dx%d%s%s %s\n", managerName.isEmpty() ? "none" : qPrintable(managerName),
-                    screen.width(), screen.height(), scaleFactor.isEmpty() ? "" : " at ",
-                    qPrintable(scaleFactor), qPrintable(line));
+        std::printf("%s %dx%d%s%s%s %s\n", managerName.isEmpty() ? "none" : qPrintable(managerName),
+                    screen.width(), screen.height(), scaleFactor.isEmpty() ? "" : " at ", qPrintable(scaleFactor),
+                    xftDpi != 0 ? qPrintable(QStringLiteral(" Xft.dpi %1").arg(xftDpi)) : "", qPrintable(line));
     }
     EXPECT_EQ(measured.size(), 3u) << errors.toStdString();
     return measured;
@@ -261,11 +266,13 @@ TEST_P(WindowManagers, TheClientAreaIsTheLayoutAtEachSizeAndTheFrameComesOnTop)
         EXPECT_EQ(frame, QSize(0, 0));
 }
 
-// A laptop's screen, and full HD at 1.5 and 2 times scale, under each window manager.
+// A laptop's screen, and full HD at 1.5 and 2 times scale (the latter also as the desktop's
+// font resolution sets it), under each window manager.
 struct SmallScreenCase {
     const char *name;
     QSize screen;
     const char *scaleFactor; // empty: none
+    int xftDpi;              // 0: none
     // Whether the window starts at 439, 82 (in the window's own pixels).
     bool firstPlaceKept;
     // Which sizes show their part of the layout only by scrolling.
@@ -281,9 +288,12 @@ TEST_P(SmallScreens, TheWindowStaysOnTheScreenAndScrollsWhereTheLayoutIsLarger)
         GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
     const auto &[managerCase, screenCase] = GetParam();
     const QString scaleFactor = QString::fromLatin1(screenCase.scaleFactor);
-    std::map<std::string, MeasuredSize> measured = runSizeProbe(managerCase, screenCase.screen, scaleFactor);
+    std::map<std::string, MeasuredSize> measured =
+        runSizeProbe(managerCase, screenCase.screen, scaleFactor, screenCase.xftDpi);
     ASSERT_EQ(measured.size(), LayoutParts.size());
-    const double scale = scaleFactor.isEmpty() ? 1.0 : scaleFactor.toDouble();
+    const double scale = !scaleFactor.isEmpty() ? scaleFactor.toDouble()
+                         : screenCase.xftDpi != 0 ? screenCase.xftDpi / 96.0
+                                                  : 1.0;
     const std::map<std::string, bool> scrolls{
         {"first", false}, {"recording", screenCase.recordingScrolls}, {"whole", screenCase.wholeScrolls}};
     for (const auto &[size, layout] : LayoutParts) {
@@ -367,9 +377,11 @@ INSTANTIATE_TEST_SUITE_P(
     , SmallScreens,
     ::testing::Combine(::testing::Values(WindowManagerCase{"", false}, WindowManagerCase{"metacity", true},
                                          WindowManagerCase{"openbox", true}),
-                       ::testing::Values(SmallScreenCase{"laptop", {1366, 768}, "", true, false, false},
-                                         SmallScreenCase{"fullHdAt1_5", {1920, 1080}, "1.5", true, false, true},
-                                         SmallScreenCase{"fullHdAt2", {1920, 1080}, "2", false, true, true})),
+                       ::testing::Values(SmallScreenCase{"laptop", {1366, 768}, "", 0, true, false, false},
+                                         SmallScreenCase{"fullHdAt1_5", {1920, 1080}, "1.5", 0, true, false, true},
+                                         SmallScreenCase{"fullHdAt2", {1920, 1080}, "2", 0, false, true, true},
+                                         SmallScreenCase{"fullHdAtXftDpi192", {1920, 1080}, "", 192, false, true,
+                                                         true})),
     [](const ::testing::TestParamInfo<std::tuple<WindowManagerCase, SmallScreenCase>> &tested) {
         const WindowManagerCase &manager = std::get<0>(tested.param);
         return std::string(*manager.name != '\0' ? manager.name : "none") + "_" + std::get<1>(tested.param).name;

@@ -8,8 +8,9 @@
 //
 //   <size> <client w> <client h> <outer w> <outer h> <outer x> <outer y> <screen w> <screen h> <scrolls>
 //
-// With --managed it first waits for the window manager, and then until it has framed the window. Exit code 0 when
-// every size could be measured.
+// With --managed it first waits for the window manager, and then until it has framed the window;
+// with --xft-dpi N it sets the X resource Xft.dpi to N first. Exit code 0 when every size could
+// be measured.
 
 #include "main_form.h"
 #include "wait_for.h"
@@ -48,6 +49,15 @@ public:
     ServerView &operator=(const ServerView &) = delete;
 
     bool connected() const { return xcb_connection_has_error(m_connection) == 0; }
+
+    // Sets the X resources that programs read as they start (as xrdb does), such as Xft.dpi.
+    void setResources(const QByteArray &resources) const
+    {
+        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, root(), XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING,
+                            8, static_cast<quint32>(resources.size()), resources.constData());
+        // A round trip: the server has the property before anyone asks for it.
+        std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    }
 
     // Where the window's top-left corner is on the screen.
     QPoint position(xcb_window_t window) const
@@ -117,13 +127,17 @@ private:
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    const bool managed = app.arguments().contains(QStringLiteral("--managed"));
     ServerView server;
     if (!server.connected()) {
         std::fprintf(stderr, "window_size_probe: no X display\n");
         return 2;
     }
+    // --xft-dpi N: the desktop's font resolution, which Qt takes for the screen's scale.
+    for (int index = 1; index + 1 < argc; ++index)
+        if (std::strcmp(argv[index], "--xft-dpi") == 0)
+            server.setResources(QByteArray("Xft.dpi:\t") + argv[index + 1] + '\n');
+    QApplication app(argc, argv);
+    const bool managed = app.arguments().contains(QStringLiteral("--managed"));
 
     if (managed && !waitFor([&] { return server.windowManagerRunning(); }, 30000)) {
         std::fprintf(stderr, "window_size_probe: no window manager came up\n");
