@@ -161,6 +161,34 @@ TEST_F(WindowTest, TheWholeLayoutKeepsWithinTheScreenAndScrollsWhereItIsLarger)
     EXPECT_EQ(placeIn("pnl1Top").topLeft(), QPoint(0, 0));
 }
 
+// In a window that scrolls, the keyboard reaches every control as in one that does not: each
+// control that Tab gives the focus to is scrolled into view.
+TEST_F(WindowTest, TabScrollsTheFocusedControlIntoView)
+{
+    form.screenArea = QRect(0, 0, 960, 540);
+    QTest::keyClick(&form, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const auto *scrollArea = form.findChild<QScrollArea *>();
+    const QWidget *viewport = scrollArea->viewport();
+    form.control("seDelay")->setFocus();
+    bool reachedOutOfFirstView = false;
+    for (int press = 0; press < 40; ++press) { // the chain three times over
+        QWidget *focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        QTest::keyClick(focused, Qt::Key_Tab);
+        focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        SCOPED_TRACE(focused->objectName().toStdString());
+        const QRect place(focused->mapTo(viewport, QPoint(0, 0)), focused->size());
+        EXPECT_TRUE(viewport->rect().contains(place));
+        // Where it stands in the layout: not wholly in view while nothing is scrolled.
+        const QRect inLayout(focused->mapTo(scrollArea->widget(), QPoint(0, 0)), focused->size());
+        reachedOutOfFirstView = reachedOutOfFirstView || !viewport->rect().contains(inLayout);
+    }
+    EXPECT_TRUE(reachedOutOfFirstView);
+}
+
 TEST_F(WindowTest, TheWindowSeesKeysBeforeTheFocusedControlWithoutTakingThem)
 {
     auto *delay = form.control<QSpinBox>("seDelay");
