@@ -5,7 +5,9 @@
 // a laptop's and scaled ones; another minimises a polling window and restores it.
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QPoint>
 #include <QProcess>
@@ -24,6 +26,7 @@
 
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -317,34 +320,85 @@ TEST_P(SmallScreens, TheWindowStaysOnTheScreenAndScrollsWhereTheLayoutIsLarger)
     }
 }
 
-// Runs the unseen-window probe in `mode` on an Xvfb of its own under the case's window manager.
-void runUnseenPollProbe(const WindowManagerCase &managerCase, const QString &mode)
+// Runs a probe with `arguments` on an Xvfb of its own under the case's window manager, with
+// `probeEnvironment` added to the probe's environment; what it printed, or nothing when it
+// failed (the test has failed then too).
+std::optional<QString> runWindowProbe(const WindowManagerCase &managerCase, const QString &program,
+                                      const QStringList &arguments,
+                                      const QProcessEnvironment &probeEnvironment = {})
 {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (xvfb.isEmpty())
-        GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps installs it)";
+    if (xvfb.isEmpty()) {
+        ADD_FAILURE() << "Xvfb is not installed (scripts/install-deps installs it)";
+        return std::nullopt;
+    }
     const QString managerName = QString::fromLatin1(managerCase.name);
 
     VirtualDisplay display;
     QString error;
     const QString displayName = display.start(xvfb, LargeScreen, error);
-    ASSERT_FALSE(displayName.isEmpty()) << error.toStdString();
+    if (displayName.isEmpty()) {
+        ADD_FAILURE() << error.toStdString();
+        return std::nullopt;
+    }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), displayName);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     WindowManager manager;
-    ASSERT_TRUE(manager.start(managerName, environment)) << managerName.toStdString() << " did not start";
+    if (!manager.start(managerName, environment)) {
+        ADD_FAILURE() << managerName.toStdString() << " did not start";
+        return std::nullopt;
+    }
 
+    environment.insert(probeEnvironment);
     QProcess probe;
     probe.setProcessEnvironment(environment);
-    probe.start(QStringLiteral(UNSEEN_POLL_PROBE), QStringList{mode});
-    ASSERT_TRUE(probe.waitForFinished(120000));
+    probe.start(program, arguments);
+    if (!probe.waitForFinished(120000)) {
+        ADD_FAILURE() << "the probe did not finish";
+        return std::nullopt;
+    }
     const QString said = QString::fromLocal8Bit(probe.readAllStandardOutput()).trimmed();
-    EXPECT_EQ(probe.exitCode(), 0) << said.toStdString() << "\n"
-                                   << QString::fromLocal8Bit(probe.readAllStandardError()).toStdString()
-                                   << manager.output().toStdString();
     std::printf("%s %s\n", managerName.isEmpty() ? "none" : qPrintable(managerName), qPrintable(said));
+    if (probe.exitCode() != 0) {
+        ADD_FAILURE() << said.toStdString() << "\n"
+                      << QString::fromLocal8Bit(probe.readAllStandardError()).toStdString()
+                      << manager.output().toStdString();
+        return std::nullopt;
+    }
+    return said;
+}
+
+// Runs the unseen-window probe in `mode`.
+void runUnseenPollProbe(const WindowManagerCase &managerCase, const QString &mode)
+{
+    runWindowProbe(managerCase, QStringLiteral(UNSEEN_POLL_PROBE), QStringList{mode});
+}
+
+// Under Debian's qt6ct with its "darker" colours and Fusion, as a desktop set to a dark theme
+// gives them, every caption in the window reads at 4.5:1 or better.
+TEST_P(WindowManagers, UnderADarkColourSchemeEveryCaptionCanBeRead)
+{
+    const QString scheme = QStringLiteral("/usr/share/qt6ct/colors/darker.conf");
+    ASSERT_TRUE(QFileInfo::exists(scheme)) << "qt6ct is not installed (scripts/install-deps installs it)";
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    ASSERT_TRUE(QDir(config.path()).mkpath(QStringLiteral("qt6ct")));
+    QFile settings(config.filePath(QStringLiteral("qt6ct/qt6ct.conf")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(QStringLiteral("[Appearance]\ncolor_scheme_path=%1\ncustom_palette=true\nstyle=Fusion\n")
+                       .arg(scheme)
+                       .toUtf8());
+    settings.close();
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORMTHEME"), QStringLiteral("qt6ct"));
+
+    const std::optional<QString> said = runWindowProbe(GetParam(), QStringLiteral(PALETTE_PROBE), {}, environment);
+    ASSERT_TRUE(said.has_value());
+    // The scheme was taken: the window's background is qt6ct's dark one.
+    EXPECT_TRUE(said->startsWith(QStringLiteral("window colour #222020"))) << said->toStdString();
 }
 
 // The X server tells a wholly covered window so, with or without a window manager.
