@@ -167,4 +167,43 @@ TEST(EncoderChoiceTest, APortHeldThroughAnotherNameIsInUseByThatProgram)
               QStringLiteral("in use by trevisor-cli (pid %1)").arg(held.pid()));
 }
 
+TEST(EncoderChoiceTest, APortLockedByAnotherProgramIsBusyForTheProgramWithAnErrorObject)
+{
+    sim::SimulatedEncoder encoder;
+    // A helper takes the lock that picocom and the companion take, and holds it.
+    QProcess helper;
+    helper.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), QStringLiteral("--nonblock"), encoder.portPath(),
+                                           QStringLiteral("-c"), QStringLiteral("echo held; exec sleep 30")});
+    if (!helper.waitForStarted(5000))
+        GTEST_SKIP() << "flock (util-linux) is not installed";
+    ASSERT_TRUE(helper.waitForReadyRead(5000));
+    ASSERT_EQ(helper.readAllStandardOutput(), QByteArray("held\n"));
+    const qint64 holder = helper.processId();
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QUARN_EXTRA_PORTS"));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(TREVISOR_CLI_PROGRAM),
+                  QStringList{QStringLiteral("identify"), QStringLiteral("--json")} + portOf(encoder.portPath()));
+    ASSERT_TRUE(program.waitForFinished(15000));
+    helper.kill();
+    helper.waitForFinished(5000);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 7);
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    EXPECT_TRUE(err.startsWith(QStringLiteral("trevisor-cli: error: cannot open %1: in use by flock (pid %2)")
+                                   .arg(encoder.portPath())
+                                   .arg(holder)))
+        << err.toStdString();
+    EXPECT_EQ(err.count(u'\n'), 1);
+    const QJsonObject error = QJsonDocument::fromJson(program.readAllStandardOutput()).object();
+    EXPECT_EQ(error[u"event"].toString(), QStringLiteral("error"));
+    EXPECT_EQ(error[u"kind"].toString(), QStringLiteral("port-busy"));
+    EXPECT_EQ(error[u"port"].toString(), encoder.portPath());
+    EXPECT_EQ(QStringLiteral("trevisor-cli: error: ") + error[u"message"].toString() + u'\n', err);
+    // Nothing reached the encoder.
+    EXPECT_TRUE(encoder.log().empty());
+}
+
 } // namespace
