@@ -35,6 +35,8 @@ qint64 CountingFile::writeData(const char *data, qint64 length)
 SoakWindow::SoakWindow(QString portPath, QString recordingFolder)
     : m_portPath(std::move(portPath)), m_recordingFolder(std::move(recordingFolder))
 {
+    m_commLamp = findChild<QWidget *>(QStringLiteral("pnlComm"));
+    m_commLamp->installEventFilter(this);
     // The window connected its handler first, so this one runs when the tick is done.
     TimerBeriEnkoder->installEventFilter(&m_tickStart);
     connect(TimerBeriEnkoder, &QTimer::timeout, this, [this] {
@@ -74,8 +76,10 @@ bool SoakWindow::searchForEncoder()
         ++m_figures.reconnects;
         m_justConnected = true;
         m_decodedSinceConnect = 0;
-        // The readouts were reset while the port was away.
+        // The readouts were reset while the port was away: nothing of the replies before counts.
         m_faultPending = true;
+        m_latestIndex = 0;
+        m_lastOfIndexTrue = {};
     }
     return found;
 }
@@ -83,28 +87,28 @@ bool SoakWindow::searchForEncoder()
 bool SoakWindow::referencesComplete() const
 {
     for (int index = 1; index <= 7; ++index) {
-        if (m_references[static_cast<std::size_t>(index)].reply.isEmpty())
+        if (m_references[static_cast<std::size_t>(index)].isEmpty())
             return false;
     }
-    return true;
+    return m_textsLearned;
 }
 
-QStringList SoakWindow::textsFor(int index) const
+QStringList SoakWindow::texts(std::initializer_list<const char *> names) const
 {
-    QStringList names = {QStringLiteral("pnlAbsPosDeg"), QStringLiteral("pnlAbsPosCnt"),
-                         QStringLiteral("pnlAbsPosMT")};
-    if (index == 5)
-        names << QStringLiteral("lblSpeed");
-    if (index == 6)
-        names << QStringLiteral("lblTempAsic_C");
-    if (index == 7)
-        names << QStringLiteral("lblSignalLevel") << QStringLiteral("lblQuarnairGap");
-    QStringList texts;
-    for (const QString &name : names) {
-        const auto *label = findChild<QLabel *>(name);
-        texts << (label != nullptr ? label->text() : QString());
+    QStringList shown;
+    for (const char *name : names) {
+        const auto *label = findChild<QLabel *>(QString::fromLatin1(name));
+        shown << (label != nullptr ? label->text() : QString());
     }
-    return texts;
+    return shown;
+}
+
+void SoakWindow::noteWrong(const QString &what, const QStringList &shown, const QStringList &expected)
+{
+    ++m_figures.goodWrong;
+    if (m_firstWrong.isEmpty())
+        m_firstWrong = QStringLiteral("%1: %2 instead of %3")
+                           .arg(what, shown.join(QStringLiteral(" | ")), expected.join(QStringLiteral(" | ")));
 }
 
 void SoakWindow::DecodeResponse(int index)
@@ -120,30 +124,81 @@ void SoakWindow::DecodeResponse(int index)
     }
     if (index < 1 || index > 7)
         return;
-    IndexReference &reference = m_references[static_cast<std::size_t>(index)];
-    if (m_learning && reference.reply.isEmpty()) {
-        reference = {reply, textsFor(index)};
-        m_learning = !referencesComplete();
-    }
-    if (reference.reply.isEmpty())
+    QByteArray &reference = m_references[static_cast<std::size_t>(index)];
+    if (m_learning && reference.isEmpty())
+        reference = reply;
+    if (reference.isEmpty())
         return;
-    if (reply != reference.reply) {
+    m_latestIndex = index;
+    m_latestTrue = reply == reference;
+    m_lastOfIndexTrue[static_cast<std::size_t>(index)] = m_latestTrue;
+    if (m_latestTrue) {
+        ++m_figures.good;
+    } else {
         ++m_figures.faulty;
         m_faultPending = true;
         if (onFaultyReply)
             onFaultyReply();
+    }
+}
+
+bool SoakWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The communication lamp is painted in every frame that followed a reply, after the frame's
+    // readouts were set.
+    if (watched == m_commLamp && event->type() == QEvent::Paint)
+        checkFrame();
+    return TMainForm::eventFilter(watched, event);
+}
+
+void SoakWindow::checkFrame()
+{
+    if (m_latestIndex == 0 || !m_latestTrue)
+        return;
+    const QStringList position = texts({"pnlAbsPosDeg", "pnlAbsPosCnt", "pnlAbsPosMT"});
+    const auto lastTrue = [this](int index) {
+        const std::optional<bool> last = m_lastOfIndexTrue[static_cast<std::size_t>(index)];
+        return last.has_value() && *last;
+    };
+    if (m_learning) {
+        // The line is clean while the readings are learnt: what the frame shows is right.
+        if (m_shown.position.isEmpty())
+            m_shown.position = position;
+        if (m_shown.speed.isEmpty() && lastTrue(5))
+            m_shown.speed = texts({"lblSpeed"}).constFirst();
+        if (m_shown.temperature.isEmpty() && lastTrue(6))
+            m_shown.temperature = texts({"lblTempAsic_C"}).constFirst();
+        if (m_shown.signal.isEmpty() && lastTrue(7))
+            m_shown.signal = texts({"lblSignalLevel", "lblQuarnairGap"});
+        m_textsLearned = !m_shown.position.isEmpty() && !m_shown.speed.isEmpty()
+                         && !m_shown.temperature.isEmpty() && !m_shown.signal.isEmpty();
+        m_learning = !referencesComplete();
         return;
     }
-    ++m_figures.good;
-    const QStringList shown = textsFor(index);
-    const bool right = shown == reference.texts;
-    if (!right) {
-        ++m_figures.goodWrong;
-        if (m_firstWrong.isEmpty())
-            m_firstWrong = QStringLiteral("index %1: %2 instead of %3")
-                               .arg(index)
-                               .arg(shown.join(QStringLiteral(" | ")),
-                                    reference.texts.join(QStringLiteral(" | ")));
+    if (!m_textsLearned)
+        return;
+    ++m_figures.frames;
+    bool right = position == m_shown.position;
+    if (!right)
+        noteWrong(QStringLiteral("position after index %1").arg(m_latestIndex), position, m_shown.position);
+    // A quantity shows its command's last reply; a true one must show the true texts.
+    const struct {
+        int index;
+        std::initializer_list<const char *> names;
+        QStringList expected;
+    } quantities[] = {
+        {5, {"lblSpeed"}, {m_shown.speed}},
+        {6, {"lblTempAsic_C"}, {m_shown.temperature}},
+        {7, {"lblSignalLevel", "lblQuarnairGap"}, m_shown.signal},
+    };
+    for (const auto &quantity : quantities) {
+        if (!lastTrue(quantity.index))
+            continue;
+        const QStringList shown = texts(quantity.names);
+        if (shown != quantity.expected) {
+            right = false;
+            noteWrong(QStringLiteral("quantity of index %1").arg(quantity.index), shown, quantity.expected);
+        }
     }
     if (m_faultPending) {
         m_faultPending = false;

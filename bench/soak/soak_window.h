@@ -3,7 +3,7 @@
 
 // The window as the soak drives it: it finds the encoder on one fixed path, records its messages
 // instead of opening boxes, records into a folder of the soak's own through a file that counts
-// what was written, and checks every decoded reply against the encoder's known readings.
+// what was written, and checks every painted frame against the encoder's known readings.
 
 #include "main_form.h"
 
@@ -15,6 +15,8 @@
 #include <QStringList>
 
 #include <array>
+#include <initializer_list>
+#include <optional>
 #include <cstdint>
 #include <memory>
 
@@ -42,18 +44,22 @@ private:
     std::int64_t m_lines = 0;
 };
 
-// What one poll index shows when its reply is the encoder's true one.
-struct IndexReference {
-    QByteArray reply;
-    QStringList texts;
+// What the window shows for the encoder's true readings: the three position panels (the same
+// for every index, since the shaft stands still) and the quantity of "s", "t" and "a".
+struct ShownTexts {
+    QStringList position;
+    QString speed;
+    QString temperature;
+    QStringList signal; // level and air gap
 };
 
 struct ReplyFigures {
     std::int64_t decoded = 0;
     std::int64_t good = 0;
-    std::int64_t goodWrong = 0;     // a true reply whose readouts were not right
+    std::int64_t frames = 0;        // painted frames checked against the last reply before them
+    std::int64_t goodWrong = 0;     // a frame after a true reply whose readouts were not right
     std::int64_t faulty = 0;        // decoded replies that differ from the true one
-    std::int64_t recoveries = 0;    // true replies that followed a fault
+    std::int64_t recoveries = 0;    // frames after the first true reply that followed a fault
     std::int64_t recoveriesWrong = 0;
     std::int64_t reconnects = 0;    // searches that found the encoder
     std::int64_t firstIndexNotOne = 0;
@@ -66,7 +72,8 @@ public:
 
     QList<serial::PortEntry> listPorts() const override;
 
-    // Takes the next decoded reply of every index as the true one, with the texts it shows.
+    // Takes the next decoded reply of every index as the true one, and the texts that the
+    // painted frames show for them.
     void learnReferences() { m_learning = true; }
     bool referencesComplete() const;
     // A fault happened outside the decoder (the port was lost): the next true reply must put
@@ -87,9 +94,14 @@ protected:
     void showMessage(MessageKind kind, const QString &text) override;
     bool searchForEncoder() override;
     void DecodeResponse(int index) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QStringList textsFor(int index) const;
+    // The shown window takes replies at its painted frames: each frame is checked against the
+    // last replies decoded before it.
+    void checkFrame();
+    QStringList texts(std::initializer_list<const char *> names) const;
+    void noteWrong(const QString &what, const QStringList &shown, const QStringList &expected);
     // Starts the clock of a poll tick before the window's own handler runs.
     class TickStart : public QObject {
     public:
@@ -104,11 +116,20 @@ private:
     QElapsedTimer m_tickClock;
     TickStart m_tickStart{m_tickClock};
 
+    QWidget *m_commLamp = nullptr;
     QString m_portPath;
     QString m_recordingFolder;
     CountingFile *m_recording = nullptr;
     QMap<QString, int> m_messages;
-    std::array<IndexReference, 8> m_references;
+    // The true reply of each index, and what the frames show for them.
+    std::array<QByteArray, 8> m_references;
+    ShownTexts m_shown;
+    bool m_textsLearned = false;
+    // The last decoded reply (its index; whether it was the true one), and whether the last
+    // reply of "s", "t" and "a" since the port was found was the true one (nothing: none yet).
+    int m_latestIndex = 0;
+    bool m_latestTrue = false;
+    std::array<std::optional<bool>, 8> m_lastOfIndexTrue;
     bool m_learning = false;
     bool m_faultPending = false;
     bool m_justConnected = false;
