@@ -149,6 +149,10 @@ bool serialNumberMatches(const QString &wanted, const QString &encoderSerial)
 
 namespace {
 
+// How often, and after how long, a port held by another program is tried again.
+constexpr int BusyRetries = 3;
+constexpr int BusyRetryPauseMs = 250;
+
 // The search of one pass over `ports`: the first encoder that identifies itself, with its
 // port open, or nothing.
 struct SearchPass {
@@ -255,33 +259,55 @@ std::optional<EncoderLink> connectEncoder(const PortChoice &choice, Context &con
     QStringList corrupt;
     std::optional<EncoderLink> chosen;
     std::vector<EncoderLink> others;
-    QList<serial::PortEntry> rest = ports;
     bool stopped = false;
-    while (!rest.isEmpty()) {
-        SearchPass pass = searchOnce(rest, choice, context, unopened, corrupt);
-        if (pass.outcome == serial::PortSearchOutcome::Stopped)
-            stopped = true;
-        if (pass.outcome != serial::PortSearchOutcome::Found)
-            break;
-        writeNote(context, QStringLiteral("found ") + encoderText(*pass.link));
-        const bool wanted =
-            choice.serialNumber.isEmpty() || serialNumberMatches(choice.serialNumber, encoderSerial(pass.link->identity));
-        if (wanted && !chosen) {
-            chosen = std::move(pass.link);
-            if (!choice.serialNumber.isEmpty())
+    const auto search = [&](QList<serial::PortEntry> rest) {
+        while (!rest.isEmpty()) {
+            SearchPass pass = searchOnce(rest, choice, context, unopened, corrupt);
+            if (pass.outcome == serial::PortSearchOutcome::Stopped)
+                stopped = true;
+            if (pass.outcome != serial::PortSearchOutcome::Found)
                 break;
-        } else {
-            closeLink(*pass.link);
-            others.push_back(std::move(*pass.link));
+            writeNote(context, QStringLiteral("found ") + encoderText(*pass.link));
+            const bool wanted = choice.serialNumber.isEmpty()
+                                || serialNumberMatches(choice.serialNumber, encoderSerial(pass.link->identity));
+            if (wanted && !chosen) {
+                chosen = std::move(pass.link);
+                if (!choice.serialNumber.isEmpty())
+                    break;
+            } else {
+                closeLink(*pass.link);
+                others.push_back(std::move(*pass.link));
+            }
+            rest = rest.mid(pass.portIndex + 1);
+            if (choice.serialNumber.isEmpty())
+                rest.removeIf([](const serial::PortEntry &entry) { return entry.kind == serial::PortKind::BuiltIn; });
+            if (!rest.isEmpty())
+                writeNote(context, QStringLiteral("looking for %1 on the %2 ports left")
+                                       .arg(choice.serialNumber.isEmpty() ? QStringLiteral("a second encoder")
+                                                                          : QStringLiteral("serial ") + choice.serialNumber)
+                                       .arg(rest.size()));
         }
-        rest = rest.mid(pass.portIndex + 1);
-        if (choice.serialNumber.isEmpty())
-            rest.removeIf([](const serial::PortEntry &entry) { return entry.kind == serial::PortKind::BuiltIn; });
-        if (!rest.isEmpty())
-            writeNote(context, QStringLiteral("looking for %1 on the %2 ports left")
-                                   .arg(choice.serialNumber.isEmpty() ? QStringLiteral("a second encoder")
-                                                                      : QStringLiteral("serial ") + choice.serialNumber)
-                                   .arg(rest.size()));
+    };
+    search(ports);
+    // Searches side by side on a line open each other's ports for a moment: a port that was
+    // busy is tried again a little later before the search gives up on it.
+    for (int retry = 0; retry < BusyRetries && !stopped && !chosen; ++retry) {
+        QList<serial::PortEntry> busy;
+        for (const serial::PortEntry &entry : ports) {
+            if (std::any_of(unopened.cbegin(), unopened.cend(), [&entry](const UnopenedPort &port) {
+                    return port.path == entry.path && port.failure.kind == FailureKind::PortBusy;
+                }))
+                busy.append(entry);
+        }
+        if (busy.isEmpty())
+            break;
+        if (!pause(context, BusyRetryPauseMs)) {
+            stopped = true;
+            break;
+        }
+        writeNote(context, QStringLiteral("trying the %1 busy ports again").arg(busy.size()));
+        unopened.removeIf([](const UnopenedPort &port) { return port.failure.kind == FailureKind::PortBusy; });
+        search(busy);
     }
     if (stopped) {
         if (chosen)

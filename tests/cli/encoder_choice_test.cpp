@@ -206,4 +206,26 @@ TEST(EncoderChoiceTest, APortLockedByAnotherProgramIsBusyForTheProgramWithAnErro
     EXPECT_TRUE(encoder.log().empty());
 }
 
+TEST(EncoderChoiceTest, APortHeldForAMomentByAnotherSearchIsTriedAgain)
+{
+    sim::SimulatedEncoder first(encoderWithSerial("100001"));
+    sim::SimulatedEncoder second(encoderWithSerial("100002"));
+    // Another search on the line has the second port open for a moment.
+    QProcess helper;
+    helper.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), QStringLiteral("--nonblock"), second.portPath(),
+                                           QStringLiteral("-c"), QStringLiteral("echo held; exec sleep 0.4")});
+    if (!helper.waitForStarted(5000))
+        GTEST_SKIP() << "flock (util-linux) is not installed";
+    ASSERT_TRUE(helper.waitForReadyRead(5000));
+
+    CliHarness cli;
+    cli.ports = serial::extraPortEntries(first.portPath() + u':' + second.portPath());
+    const CliResult result = cli.run({QStringLiteral("identify"), QStringLiteral("--json"), QStringLiteral("--serial"),
+                                      QStringLiteral("100002"), QStringLiteral("-v")});
+    helper.waitForFinished(5000);
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.jsonLines().value(0)[u"port"].toString(), second.portPath());
+    EXPECT_TRUE(result.err.contains(QStringLiteral("trevisor-cli: trying the 1 busy ports again"))) << result.err.toStdString();
+}
+
 } // namespace
