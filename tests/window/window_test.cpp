@@ -5,6 +5,9 @@
 #include "wait_ms.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -232,6 +235,9 @@ TEST_F(WindowTest, ClosingUnticksRecordingAndEndsWaits)
     form.close();
     EXPECT_FALSE(record->isChecked());
     EXPECT_TRUE(orodja::applicationTerminating());
+    // The recording went to the program's folder, the build tree: leave nothing there.
+    const QString path = form.control<QPlainTextEdit>("mmFileName")->toPlainText().section(u'\n', 0, 0);
+    EXPECT_TRUE(QFile::remove(QDir::fromNativeSeparators(path))) << path.toStdString();
 }
 
 TEST_F(WindowTest, ClosingDuringAWaitEndsTheWait)
