@@ -104,6 +104,12 @@ struct SelfCalLamps {
     std::uint32_t noCorrection = Off;
     std::uint32_t userErrorMap = Off;
     std::uint32_t successful = Off;
+
+    // Every lamp in one colour: nothing known (no encoder), or nothing lit.
+    static constexpr SelfCalLamps all(std::uint32_t colour)
+    {
+        return {colour, colour, colour, colour, colour, colour, colour};
+    }
 };
 SelfCalLamps selfCalLamps(const SelfCalStatus &finalStatus, bool finished);
 

@@ -206,6 +206,8 @@ private:
     // Keeps the readouts the poll step writes from asking their parents to lay out again.
     void pinPollReadoutSizes();
     QList<QWidget *> m_statusLamps;
+    // The fourteen status lamps, in the order of the status word's lamp table.
+    const QList<QWidget *> &statusLampPanels();
     // The echo lines of the cycle in progress, ahead of the hidden label that collects them;
     // none while that label's text is up to date.
     std::optional<QString> m_echoCollected;

@@ -13,6 +13,7 @@
 #include "poll_decoding.h"
 #include "poll_reading.h"
 #include "quarn_konstante.h"
+#include "self_calibration.h"
 #include "status_bits.h"
 
 #include <QLocale>
@@ -222,23 +223,28 @@ void TMainForm::clearLiveReadouts()
     ui->PaintBoxKot->clearReading();
     setColourIfChanged(ui->pnlAbsPosDeg, colour::White);
     // Silver, as before the first reply: no state known.
-    for (const quarn::StatusLamp &lamp : quarn::StatusLamps)
-        setColourIfChanged(findChild<QWidget *>(QString::fromLatin1(lamp.objectName)), colour::Silver);
-    for (QWidget *lamp : {ui->pnlAselfCalFinished, ui->pnlAselfCalTimeout, ui->pnlAselfCalOutOfRange,
-                          ui->pnlAselfCalParamOutOfRange, ui->pnlAselfCalNoCorrection,
-                          ui->pnlASelfCalUserErrMap, ui->pnlAselfCalSucessfull})
-        setColourIfChanged(lamp, colour::Silver);
+    for (QWidget *lamp : statusLampPanels()) {
+        if (lamp != nullptr)
+            setColourIfChanged(lamp, colour::Silver);
+    }
+    showSelfCalLamps(quarn::SelfCalLamps::all(colour::Silver));
 }
 
-void TMainForm::ShowStatusBits(quint16 word)
+const QList<QWidget *> &TMainForm::statusLampPanels()
 {
     if (m_statusLamps.isEmpty()) {
         for (const quarn::StatusLamp &lamp : quarn::StatusLamps)
             m_statusLamps.append(findChild<QWidget *>(QString::fromLatin1(lamp.objectName)));
     }
+    return m_statusLamps;
+}
+
+void TMainForm::ShowStatusBits(quint16 word)
+{
+    const QList<QWidget *> &panels = statusLampPanels();
     const auto colours = quarn::lampColours(word);
-    for (qsizetype lamp = 0; lamp < m_statusLamps.size(); ++lamp) {
-        if (QWidget *panel = m_statusLamps.at(lamp))
+    for (qsizetype lamp = 0; lamp < panels.size(); ++lamp) {
+        if (QWidget *panel = panels.at(lamp))
             setColourIfChanged(panel, colours.at(static_cast<std::size_t>(lamp)));
     }
 }
