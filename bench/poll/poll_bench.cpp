@@ -8,7 +8,10 @@
 // With --bare, step 2 runs the same exchanges on the same link from a plain loop instead of the
 // window: what the link, the waits and the machine's wake-ups cost before the window adds
 // anything. With --idle, the window runs a timer of the poll interval that does nothing: what an
-// event loop waking at that rate costs on this machine, with the window in the same state.
+// event loop waking at that rate costs on this machine, with the window in the same state. With
+// --floor, a plain window of the form's size runs that empty timer instead of the form (shown,
+// minimised or covered as asked): what any Qt program with a window of that size costs when woken
+// at the poll interval, the floor the window's figures are measured against.
 
 #include "main_form.h"
 
@@ -28,6 +31,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
+#include <QSize>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -211,6 +215,80 @@ void runEventLoopFor(int ms)
     loop.exec();
 }
 
+// Waits until `window` is no longer exposed; false when it still is after three seconds.
+bool waitUntilUnexposed(QWidget &window)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (window.windowHandle()->isExposed() && waited.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !window.windowHandle()->isExposed();
+}
+
+// The window's client area when it starts: the floor window takes the same size.
+constexpr QSize FormClientSize(717, 505);
+
+enum class Showing { Shown, Hidden, Minimised, Covered };
+
+// A plain window of the form's size, shown as asked, whose thread does nothing but an empty
+// timer at the poll interval; printed in the form of the window's figures.
+int runFloor(Showing showing, int seconds, int interval)
+{
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("poll_bench floor"));
+    window.setFixedSize(FormClientSize);
+    QWidget cover(nullptr, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    if (showing != Showing::Hidden) {
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            std::fputs("poll_bench: the floor window was not exposed\n", stderr);
+    }
+    if (showing == Showing::Minimised) {
+        window.showMinimized();
+        if (!waitUntilUnexposed(window)) {
+            std::fputs("poll_bench: the minimised floor window is still exposed\n", stderr);
+            return 2;
+        }
+    }
+    if (showing == Showing::Covered) {
+        cover.setAutoFillBackground(true);
+        cover.setGeometry(window.frameGeometry().adjusted(-20, -20, 20, 20));
+        cover.show();
+        if (!QTest::qWaitForWindowExposed(&cover)) {
+            std::fputs("poll_bench: the covering window was not shown (offscreen?)\n", stderr);
+            return 2;
+        }
+    }
+    // Settle what showing the window started before measuring.
+    runEventLoopFor(200);
+
+    long ticks = 0;
+    QTimer timer;
+    timer.setInterval(interval);
+    QObject::connect(&timer, &QTimer::timeout, &window, [&ticks] { ++ticks; });
+    const double threadStart = bench::threadCpuSeconds();
+    const bench::ThreadUsage usageStart = bench::threadUsage();
+    QElapsedTimer wall;
+    wall.start();
+    timer.start();
+    runEventLoopFor(seconds * 1000);
+    timer.stop();
+    const double wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+    const double threadSeconds = bench::threadCpuSeconds() - threadStart;
+    const auto wakeUps = static_cast<double>(bench::threadUsage().wakeUps - usageStart.wakeUps);
+    const double timerRate = 1000.0 / interval;
+    std::printf("A plain window of the form's size with an empty timer, interval %d ms, %.2f s (the floor)\n",
+                interval, wallSeconds);
+    std::printf("  poll steps %ld: %.1f per second, %.1f %% of the timer's %.1f per second\n", ticks,
+                static_cast<double>(ticks) / wallSeconds,
+                100.0 * static_cast<double>(ticks) / wallSeconds / timerRate, timerRate);
+    std::printf("  window thread CPU %.4f s: %.2f %% of one core\n", threadSeconds,
+                100.0 * threadSeconds / wallSeconds);
+    std::printf("  window thread woken %.1f times per second, %.2f per poll step\n", wakeUps / wallSeconds,
+                ticks > 0 ? wakeUps / static_cast<double>(ticks) : 0.0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -252,6 +330,11 @@ int main(int argc, char **argv)
         QStringLiteral("idle"),
         QStringLiteral("Instead of polling, run an empty timer at the poll interval, for comparison."));
     parser.addOption(idleOption);
+    const QCommandLineOption floorOption(
+        QStringLiteral("floor"),
+        QStringLiteral("Instead of the form, run a plain window of its size with an empty timer at the "
+                       "poll interval (shown, --hidden, --minimised or --covered): the floor."));
+    parser.addOption(floorOption);
     const QCommandLineOption paintsOption(QStringLiteral("paints"),
                                           QStringLiteral("Also list the paint events per widget while polling."));
     parser.addOption(paintsOption);
@@ -263,6 +346,14 @@ int main(int argc, char **argv)
     if (!secondsOk || seconds < 1 || !intervalOk || interval < 10 || interval > 1000) {
         std::fputs("poll_bench: --seconds takes a positive count, --interval 10 to 1000\n", stderr);
         return 2;
+    }
+
+    if (parser.isSet(floorOption)) {
+        const Showing showing = parser.isSet(hiddenOption)      ? Showing::Hidden
+                                : parser.isSet(minimisedOption) ? Showing::Minimised
+                                : parser.isSet(coveredOption)   ? Showing::Covered
+                                                                : Showing::Shown;
+        return runFloor(showing, seconds, interval);
     }
 
     sim::EncoderConfig silentConfig;
@@ -285,11 +376,7 @@ int main(int argc, char **argv)
         if (!QTest::qWaitForWindowExposed(&form))
             std::fputs("poll_bench: the window was not exposed before minimising\n", stderr);
         form.showMinimized();
-        QElapsedTimer waited;
-        waited.start();
-        while (form.windowHandle()->isExposed() && waited.elapsed() < 3000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (form.windowHandle()->isExposed()) {
+        if (!waitUntilUnexposed(form)) {
             std::fputs("poll_bench: the minimised window is still exposed (offscreen, or no window "
                        "manager)\n",
                        stderr);

@@ -6,18 +6,23 @@
 # manager) instead of offscreen. With
 # --idle, rounds of the window running only an empty timer at the poll interval are added (never
 # shown, and minimised with --x11): the floor of an event loop waking that often on this machine.
+# With --floor, each round also runs a plain window of the form's size whose only work is an empty
+# timer at the poll interval, in each of the states the form runs in (poll_bench --floor, taken
+# from the last build given, as older builds lack it), and the means end with each build's figure
+# less that floor, state by state.
 # Prints each round's window-thread processor time, poll rate and wake-ups, then the mean of each
 # build. On a shared machine only figures from runs taken side by side compare.
 #
-#   bench/poll/poll_rounds.sh [--rounds 5] [--seconds 8] [--x11] [--idle] NAME=POLL_BENCH [...]
+#   bench/poll/poll_rounds.sh [--rounds 5] [--seconds 8] [--x11] [--idle] [--floor] NAME=POLL_BENCH [...]
 #
-# e.g. bench/poll/poll_rounds.sh --x11 before=/tmp/old/build/bench/poll/poll_bench now=build/bench/poll/poll_bench
+# e.g. bench/poll/poll_rounds.sh --x11 --floor before=/tmp/old/build/bench/poll/poll_bench now=build/bench/poll/poll_bench
 set -euo pipefail
 
 rounds=5
 seconds=8
 x11=false
 idle=false
+floor=false
 builds=()
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -25,6 +30,7 @@ while [ $# -gt 0 ]; do
     --seconds) seconds=$2; shift 2 ;;
     --x11) x11=true; shift ;;
     --idle) idle=true; shift ;;
+    --floor) floor=true; shift ;;
     *=*) builds+=("$1"); shift ;;
     *) echo "poll_rounds.sh: NAME=PATH of a poll_bench expected, got '$1'" >&2; exit 2 ;;
     esac
@@ -59,11 +65,23 @@ if $idle; then
     modes+=(hidden-idle)
     $x11 && modes+=(minimised-idle)
 fi
+# The states the form runs in, each with a floor beside it.
+states=()
+for mode in "${modes[@]}"; do
+    case "$mode" in shown | minimised | covered | hidden) states+=("$mode") ;; esac
+done
+floor_build="${builds[${#builds[@]}-1]}"
+if $floor; then
+    for state in "${states[@]}"; do modes+=("$state-floor"); done
+fi
 
 declare -A sum count
 for round in $(seq 1 "$rounds"); do
     for mode in "${modes[@]}"; do
-        for build in "${builds[@]}"; do
+        mode_builds=("${builds[@]}")
+        # The floor does not depend on the build: one run a round.
+        [ "${mode%-floor}" != "$mode" ] && mode_builds=("floor=${floor_build#*=}")
+        for build in "${mode_builds[@]}"; do
             name=${build%%=*}
             flags=()
             platform=(env QT_QPA_PLATFORM=offscreen)
@@ -74,8 +92,14 @@ for round in $(seq 1 "$rounds"); do
             hidden-idle) flags=(--hidden --idle) ;;
             minimised-idle) flags=(--minimised --idle) ;;
             bare) flags=(--bare) ;;
+            shown-floor) flags=(--floor) ;;
+            hidden-floor) flags=(--floor --hidden) ;;
+            minimised-floor) flags=(--floor --minimised) ;;
+            covered-floor) flags=(--floor --covered) ;;
             esac
-            if [ -n "$display" ] && { [ "$mode" = shown ] || [ "$mode" = covered ] || [ "${mode%-idle}" = minimised ]; }; then
+            state=${mode%-idle}
+            state=${state%-floor}
+            if [ -n "$display" ] && { [ "$state" = shown ] || [ "$state" = covered ] || [ "$state" = minimised ]; }; then
                 platform=(env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb)
             fi
             # A build without this mode (an older one) leaves the round blank.
@@ -83,7 +107,7 @@ for round in $(seq 1 "$rounds"); do
             cpu=$(sed -n 's/.*window thread CPU .*: \([0-9.]*\) % of one core.*/\1/p' <<<"$out")
             rate=$(sed -n 's/.*per second, \([0-9.]*\) % of the timer.*/\1/p' <<<"$out")
             wakes=$(sed -n 's/.*, \([0-9.]*\) per poll step.*/\1/p' <<<"$out")
-            printf '%-14s round %d  %-10s CPU %5s %%  poll rate %5s %%  wake-ups per step %s\n' \
+            printf '%-16s round %d  %-10s CPU %5s %%  poll rate %5s %%  wake-ups per step %s\n' \
                 "$mode" "$round" "$name" "$cpu" "$rate" "$wakes"
             if [ -n "$cpu" ]; then
                 sum[$mode/$name]=$(awk -v a="${sum[$mode/$name]:-0}" -v b="$cpu" 'BEGIN { print a + b }')
@@ -92,14 +116,28 @@ for round in $(seq 1 "$rounds"); do
         done
     done
 done
+mean() { awk -v s="${sum[$1]}" -v n="${count[$1]}" 'BEGIN { printf "%.2f", s / n }'; }
 for mode in "${modes[@]}"; do
-    for build in "${builds[@]}"; do
+    mode_builds=("${builds[@]}")
+    [ "${mode%-floor}" != "$mode" ] && mode_builds=(floor=)
+    for build in "${mode_builds[@]}"; do
         name=${build%%=*}
         if [ "${count[$mode/$name]:-0}" -eq 0 ]; then
-            printf 'mean %-14s %-10s no figure (the build lacks this mode)\n' "$mode" "$name"
+            printf 'mean %-16s %-10s no figure (the build lacks this mode)\n' "$mode" "$name"
             continue
         fi
         awk -v s="${sum[$mode/$name]}" -v n="${count[$mode/$name]}" -v m="$mode" -v b="$name" \
-            'BEGIN { printf "mean %-14s %-10s CPU %.2f %% of one core over %d rounds\n", m, b, s / n, n }'
+            'BEGIN { printf "mean %-16s %-10s CPU %.2f %% of one core over %d rounds\n", m, b, s / n, n }'
     done
 done
+if $floor; then
+    for state in "${states[@]}"; do
+        [ "${count[$state-floor/floor]:-0}" -gt 0 ] || continue
+        for build in "${builds[@]}"; do
+            name=${build%%=*}
+            [ "${count[$state/$name]:-0}" -gt 0 ] || continue
+            awk -v p="$(mean "$state/$name")" -v f="$(mean "$state-floor/floor")" -v m="$state" -v b="$name" \
+                'BEGIN { printf "above the floor %-9s %-10s %+.2f points (%.2f %% less the floor window'"'"'s %.2f %%)\n", m, b, p - f, p, f }'
+        done
+    done
+fi
