@@ -173,24 +173,28 @@ private:
 };
 
 // The common settings from the options given before and after the command's name.
-std::optional<CommonSettings> commonSettings(const GivenOptions &given, const QString &command, QString &error)
+std::optional<CommonSettings> commonSettings(const GivenOptions &given, const Command &command, QString &error)
 {
     CommonSettings settings;
-    // One value each: a command here acts on one encoder.
+    settings.ports = given.values(QStringLiteral("port"));
+    settings.ports.removeDuplicates();
+    // One value each, but for the ports of a command that works on several.
     for (const char *name : {"port", "baud", "serial"}) {
+        if (command.takesSeveralPorts && qstrcmp(name, "port") == 0)
+            continue;
         QStringList values = given.values(QLatin1String(name));
         values.removeDuplicates();
         if (values.size() > 1) {
             error = QStringLiteral("--%1 given %2 times (%3); %4 acts on one encoder")
                         .arg(QLatin1String(name))
                         .arg(values.size())
-                        .arg(values.join(QStringLiteral(", ")), command);
+                        .arg(values.join(QStringLiteral(", ")), QLatin1String(command.name));
             return std::nullopt;
         }
     }
     if (given.isSet(QStringLiteral("port"))) {
-        settings.choice.path = given.value(QStringLiteral("port"));
-        if (settings.choice.path.isEmpty()) {
+        settings.choice.path = settings.ports.constFirst();
+        if (settings.ports.contains(QString())) {
             error = QStringLiteral("--port needs a path");
             return std::nullopt;
         }
@@ -257,7 +261,7 @@ int runCommand(const Command &command, const QStringList &arguments, const Given
     }
 
     QString error;
-    const std::optional<CommonSettings> common = commonSettings(all, QLatin1String(command.name), error);
+    const std::optional<CommonSettings> common = commonSettings(all, command, error);
     if (!common)
         return usageError(context, error, hint);
     context.json = common->format == OutputFormat::Json;

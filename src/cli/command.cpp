@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "command.h"
 
+#include "commission_command.h"
 #include "configuration_commands.h"
 #include "debug_command.h"
 #include "doctor_command.h"
@@ -26,7 +27,8 @@ const QList<Command> &commands()
 {
     static const QList<Command> all{portsCommand(),        identifyCommand(),    pollCommand(),
                                     zeroCommand(),         multiturnZeroCommand(), factoryResetCommand(),
-                                    resetStatusCommand(),  selfCalCommand(),     debugCommand(),
+                                    resetStatusCommand(),  selfCalCommand(),     commissionCommand(),
+                                    debugCommand(),
                                     doctorCommand()};
     return all;
 }

@@ -42,6 +42,9 @@ private:
 // What every command takes, read and checked before the command's own options.
 struct CommonSettings {
     PortChoice choice;
+    // Every --port given, in their order, for a command that takes several; choice.path is the
+    // first.
+    QStringList ports;
     OutputFormat format = OutputFormat::Text;
 };
 
@@ -66,6 +69,8 @@ struct Command {
     const char *success = nullptr;
     // The command tries every rate itself: --baud is refused and not offered.
     bool takesBaud = true;
+    // --port may be given several times: the command works on each port.
+    bool takesSeveralPorts = false;
     QList<CommandOption> options;
     std::function<CommandRun(const GivenOptions &, const CommonSettings &)> prepare;
 };

@@ -17,7 +17,7 @@ struct KindEntry {
     int exitCode;
 };
 
-constexpr std::array<KindEntry, 16> Kinds = {{
+constexpr std::array<KindEntry, 17> Kinds = {{
     {FailureKind::Failed, "failed", ExitFailure},
     {FailureKind::Usage, "usage", ExitUsage},
     {FailureKind::CalibrationNotFinished, "selfcal-not-finished", ExitCalibrationNotFinished},
@@ -32,6 +32,7 @@ constexpr std::array<KindEntry, 16> Kinds = {{
     {FailureKind::NoSuchPort, "no-such-port", ExitNoSuchPort},
     {FailureKind::PositionError, "position-error", ExitEncoderRefused},
     {FailureKind::Unsupported, "unsupported", ExitEncoderRefused},
+    {FailureKind::WrongPart, "wrong-part", ExitEncoderRefused},
     {FailureKind::SeveralEncoders, "several-encoders", ExitSeveralEncoders},
     {FailureKind::Interrupted, "interrupted", ExitInterrupted},
 }};
@@ -62,9 +63,9 @@ constexpr std::array<ExitCodeRow, 13> Rows = {{
     {ExitPortBusy, "port-busy", "the port is held by another program"},
     {ExitPermissionDenied, "permission-denied", "permission denied: this user may not open the port"},
     {ExitNoSuchPort, "no-such-port", "the port does not exist or is not a serial port"},
-    {ExitEncoderRefused, "position-error, unsupported",
+    {ExitEncoderRefused, "position-error, unsupported, wrong-part",
      "the encoder cannot do it: its error flag is set (zero), or its firmware or turn type lacks "
-     "the command"},
+     "the command; commission: its part number is not the one asked for"},
     {ExitSeveralEncoders, "several-encoders", "more than one encoder found: choose one with --serial or --port"},
     {ExitInterrupted, "interrupted",
      "Ctrl+C (SIGINT) or SIGTERM; the program ends by the signal after complete output, so the "

@@ -26,6 +26,7 @@ enum class FailureKind {
     NoSuchPort,             // the path does not exist or is not a serial port
     PositionError,          // the encoder's error flag refuses the command
     Unsupported,            // the encoder lacks the command (firmware, single-turn)
+    WrongPart,              // commission: the encoder's part number is not the one asked for
     SeveralEncoders,        // more than one encoder found and none chosen
     Interrupted,            // Ctrl+C or SIGTERM before the command completed
 };

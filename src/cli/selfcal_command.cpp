@@ -282,6 +282,40 @@ int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &contex
     return selfCalOutcome(finalStatus, finished, clock.elapsed(), context);
 }
 
+QList<CommandOption> selfCalOptionList()
+{
+    return {
+        {{QStringLiteral("arc")}, QStringLiteral("Partial arc in degrees, 180 to 360 (default: 360)."),
+         QStringLiteral("deg")},
+        {{QStringLiteral("timeout")},
+         QStringLiteral("Calibration timeout in seconds, 1 to 40 (default: 10; firmware 2.9 and later)."),
+         QStringLiteral("s")},
+    };
+}
+
+std::optional<SelfCalOptions> selfCalOptions(const GivenOptions &given, OutputFormat format, QString &usageError)
+{
+    SelfCalOptions options;
+    options.format = format;
+    if (given.isSet(QStringLiteral("arc"))) {
+        const auto degrees = integerValue(given.value(QStringLiteral("arc")), SelfCalArcMin, SelfCalArcMax);
+        if (!degrees) {
+            usageError = QStringLiteral("--arc needs degrees from 180 to 360");
+            return std::nullopt;
+        }
+        options.arcDegrees = static_cast<int>(*degrees);
+    }
+    if (given.isSet(QStringLiteral("timeout"))) {
+        const auto seconds = integerValue(given.value(QStringLiteral("timeout")), SelfCalTimeoutMin, SelfCalTimeoutMax);
+        if (!seconds) {
+            usageError = QStringLiteral("--timeout needs seconds from 1 to 40");
+            return std::nullopt;
+        }
+        options.timeoutSeconds = static_cast<int>(*seconds);
+    }
+    return options;
+}
+
 Command selfCalCommand()
 {
     Command command;
@@ -297,31 +331,16 @@ Command selfCalCommand()
                        "trevisor-cli selfcal --arc 270 --timeout 20\n"
                        "trevisor-cli selfcal --json || echo \"calibration failed: $?\"";
     command.success = "the calibration succeeded";
-    command.options = {
-        {{QStringLiteral("arc")}, QStringLiteral("Partial arc in degrees, 180 to 360 (default: 360)."),
-         QStringLiteral("deg")},
-        {{QStringLiteral("timeout")},
-         QStringLiteral("Calibration timeout in seconds, 1 to 40 (default: 10; firmware 2.9 and later)."),
-         QStringLiteral("s")},
-    };
+    command.options = selfCalOptionList();
     command.prepare = [](const GivenOptions &given, const CommonSettings &common) {
-        SelfCalOptions options;
-        options.format = common.format;
-        if (given.isSet(QStringLiteral("arc"))) {
-            const auto degrees = integerValue(given.value(QStringLiteral("arc")), SelfCalArcMin, SelfCalArcMax);
-            if (!degrees)
-                return CommandRun::refused(QStringLiteral("--arc needs degrees from 180 to 360"));
-            options.arcDegrees = static_cast<int>(*degrees);
-        }
-        if (given.isSet(QStringLiteral("timeout"))) {
-            const auto seconds =
-                integerValue(given.value(QStringLiteral("timeout")), SelfCalTimeoutMin, SelfCalTimeoutMax);
-            if (!seconds)
-                return CommandRun::refused(QStringLiteral("--timeout needs seconds from 1 to 40"));
-            options.timeoutSeconds = static_cast<int>(*seconds);
-        }
+        QString error;
+        const std::optional<SelfCalOptions> options = selfCalOptions(given, common.format, error);
+        if (!options)
+            return CommandRun::refused(error);
         CommandRun run;
-        run.onEncoder = [options](EncoderLink &link, Context &context) { return runSelfCal(link, options, context); };
+        run.onEncoder = [options = *options](EncoderLink &link, Context &context) {
+            return runSelfCal(link, options, context);
+        };
         return run;
     };
     return command;

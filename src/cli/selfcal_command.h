@@ -46,6 +46,10 @@ QString selfCalProgressBar(int position, int maximum);
 // Ctrl+C ends the wait without a report, with 130.
 int runSelfCal(EncoderLink &link, const SelfCalOptions &options, Context &context);
 
+// --arc and --timeout, as selfcal and commission take them, and their values checked.
+QList<CommandOption> selfCalOptionList();
+std::optional<SelfCalOptions> selfCalOptions(const GivenOptions &given, OutputFormat format, QString &usageError);
+
 Command selfCalCommand();
 
 } // namespace cli
