@@ -104,8 +104,10 @@ QString exitCodesText(const Command &command)
     QString table = exitCodesHelp();
     if (command.success != nullptr) {
         const qsizetype end = table.indexOf(u'\n');
-        table = wrappedText(QStringLiteral("  0    ") + QLatin1String(command.success), HelpWidth)
-                    .replace(u'\n', QStringLiteral("\n       "))
+        // The meaning wrapped in its column, after "  0    ".
+        const QString indent(7, u' ');
+        table = QStringLiteral("  0    ")
+                + wrappedText(QLatin1String(command.success), HelpWidth - indent.size()).replace(u'\n', u'\n' + indent)
                 + table.mid(end);
     }
     return QStringLiteral("Exit codes:\n") + table;
@@ -120,6 +122,8 @@ public:
         parser_.setApplicationDescription(wrappedText(description(), HelpWidth));
         if (!command.takesBaud)
             common_.baud.setFlags(QCommandLineOption::HiddenFromHelp);
+        if (command.takesSeveralPorts)
+            common_.port.setDescription(QStringLiteral("A port to use, once for each (no search over the system's ports)."));
         for (const QCommandLineOption *option : common_.all())
             parser_.addOption(*option);
         for (const CommandOption &own : command.options)

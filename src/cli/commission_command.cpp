@@ -321,10 +321,9 @@ Command commissionCommand()
         "is done (text: one line; --json: one object with every step, its result and milliseconds, and "
         "\"ok\"), then a summary. The exit code is that of the first encoder that failed, in the order of the "
         "ports given.";
-    command.examples =
-        "trevisor-cli commission --selfcal --zero                  # the one encoder the search finds\n"
-        "trevisor-cli commission -p /dev/ttyUSB0 -p /dev/ttyUSB1 --selfcal --zero --json\n"
-        "trevisor-cli commission --all --part QX105---18M----- --zero --json >>records.jsonl";
+    command.examples = "trevisor-cli commission --selfcal --zero      # the encoder the search finds\n"
+                       "trevisor-cli commission -p /dev/ttyUSB0 -p /dev/ttyUSB1 --zero --json\n"
+                       "trevisor-cli commission --all --part QX105---18M----- --selfcal --zero";
     command.success = "every encoder was identified, each chosen step succeeded and was confirmed, and the "
                       "closing reading came whole and without the error flag";
     command.takesSeveralPorts = true;

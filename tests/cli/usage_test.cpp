@@ -3,6 +3,7 @@
 // 2, caught before any port is touched), and the search for the encoder without --port.
 
 #include "cli_harness.h"
+#include "command.h"
 
 #include "poll_command.h"
 #include "quarn_konstante.h"
@@ -15,8 +16,8 @@
 
 namespace {
 
-const char *const SubCommandNames[] = {"ports",         "identify",     "poll",    "zero",  "mt-zero",
-                                       "factory-reset", "reset-status", "selfcal", "debug", "doctor"};
+const char *const SubCommandNames[] = {"ports",        "identify", "poll",       "zero",  "mt-zero", "factory-reset",
+                                       "reset-status", "selfcal",  "commission", "debug", "doctor"};
 
 TEST(UsageTest, HelpOfTheProgramListsEveryCommandAndEachCommandHasItsOwn)
 {
@@ -24,6 +25,11 @@ TEST(UsageTest, HelpOfTheProgramListsEveryCommandAndEachCommandHasItsOwn)
     const CliResult program = cli.run({QStringLiteral("--help")});
     EXPECT_EQ(program.exitCode, 0);
     EXPECT_TRUE(program.out.startsWith(QStringLiteral("Usage: trevisor-cli <command> [options]")));
+    // A new command is added here too, so that every check below covers it.
+    QStringList listed;
+    for (const cli::Command &command : cli::commands())
+        listed.append(QLatin1String(command.name));
+    EXPECT_EQ(listed.size(), std::size(SubCommandNames));
     for (const char *name : SubCommandNames) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(program.out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(name))));
