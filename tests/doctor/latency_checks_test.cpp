@@ -6,7 +6,7 @@
 #include "adapter_checks.h"
 #include "port_facts.h"
 
-#include "pseudo_terminal.h"
+#include "test_pseudo_terminal.h"
 #include "qt_serial_port.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +85,7 @@ TEST(LowLatencyCheck, ReportsWhatTheDriverMadeOfTheRequest)
 
 TEST(LowLatencyCheck, TheSerialPortReadsBackWhatThePseudoTerminalDriverDid)
 {
-    PseudoTerminal terminal;
+    TestPseudoTerminal terminal;
     ASSERT_TRUE(terminal.isValid());
     serial::QtSerialPort port;
     EXPECT_EQ(port.lowLatencyMode(), LowLatencyMode::Unknown);

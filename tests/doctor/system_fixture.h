@@ -16,15 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <ostream>
 
 #include <unistd.h>
-
-// Failures show texts as text.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 class SystemFixture {
 public:

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The real program, ended by a signal while its port search waits on ports that never answer.
 
-#include "pseudo_terminal.h"
+#include "test_pseudo_terminal.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -34,9 +34,9 @@ TEST_P(TerminationSignalTest, EndsTheProgramAfterTheCurrentIdentificationAttempt
 {
     // Three silent ports first: a search that ignored the signal would go on for about 2 s on
     // each of them (seven rates of 300 ms), whatever serial ports the machine has after them.
-    std::array<PseudoTerminal, 3> terminals;
+    std::array<TestPseudoTerminal, 3> terminals;
     QStringList paths;
-    for (const PseudoTerminal &terminal : terminals) {
+    for (const TestPseudoTerminal &terminal : terminals) {
         ASSERT_TRUE(terminal.isValid());
         paths << terminal.slavePath();
     }

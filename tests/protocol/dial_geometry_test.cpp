@@ -4,15 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <ostream>
-
-namespace quarn {
-// Readable failures for points.
-void PrintTo(const DialPoint &p, std::ostream *os)
-{
-    *os << '(' << p.x << ", " << p.y << ')';
-}
-} // namespace quarn
 
 using namespace quarn;
 

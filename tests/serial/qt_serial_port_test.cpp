@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "port_search.h"
-#include "pseudo_terminal.h"
+#include "test_pseudo_terminal.h"
 #include "qt_serial_port.h"
 #include "transaction.h"
 
@@ -26,7 +26,7 @@ protected:
         ASSERT_TRUE(port_.configure(115200));
     }
 
-    PseudoTerminal pty_;
+    TestPseudoTerminal pty_;
     QtSerialPort port_;
 };
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "pseudo_terminal.h"
+#include "test_pseudo_terminal.h"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>

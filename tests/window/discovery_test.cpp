@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Finding the encoder: the search over ports and rates against simulated encoders on
-// pseudo-terminals and against scripted ports, and the identification it runs.
+// pseudo-terminals and against scripted ports, the identification it runs, and what the port
+// list says of a port that would not open.
 #include "test_form.h"
 
 #include "colours.h"
 #include "fake_serial_port.h"
+#include "held_port.h"
 #include "wait_ms.h"
 
 #include "port_lister.h"
@@ -64,6 +66,8 @@ public:
         searchStarts.append(clock.elapsed());
         return ports;
     }
+
+    using TMainForm::searchForEncoder;
 
     QListWidget *portList() const { return control<QListWidget>("listCom"); }
     bool readEncoderTicked() const { return control<QCheckBox>("cbBeriEnkoder")->isChecked(); }
@@ -176,6 +180,30 @@ TEST(Discovery, RepeatsEveryEightHundredMillisecondsWhileNothingAnswersAndShowsW
     EXPECT_GT(item->toolTip().size(), missing.size() + 2);
     EXPECT_EQ(colourNumber(item->foreground().color()), colour::Red);
     EXPECT_TRUE(form.messages.empty());
+}
+
+TEST(Discovery, TheTooltipOfAPortHeldByAnotherProgramNamesItAndHowToEndIt)
+{
+    sim::SimulatedEncoder encoder;
+    HeldPort held(encoder.portPath());
+    ASSERT_TRUE(held.holding());
+
+    DiscoveryForm form;
+    form.InitTimer->stop();
+    form.ports = serial::extraPortEntries(encoder.portPath());
+    EXPECT_FALSE(form.searchForEncoder());
+
+    QListWidgetItem *item = form.portList()->item(0);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(colourNumber(item->foreground().color()), colour::Red);
+    const QStringList lines = item->toolTip().split(u'\n');
+    ASSERT_EQ(lines.size(), 2) << item->toolTip().toStdString();
+    EXPECT_TRUE(lines.at(0).startsWith(encoder.portPath() + QStringLiteral(": ")));
+    // This process serves the simulator's pseudo-terminal; the advice says so, and blames the other.
+    EXPECT_EQ(lines.at(1), QStringLiteral("held open by pid %1 (trevisor-cli); pid %2 (window_tests) serves this "
+                                          "pseudo-terminal. Fix: close trevisor-cli, or end it: kill %1")
+                               .arg(held.pid())
+                               .arg(QCoreApplication::applicationPid()));
 }
 
 TEST(Discovery, AWriteFailureClosesThatPortOnceAndTheSearchGoesOnWithTheNext)

@@ -4,7 +4,6 @@
 // that reports what it saw. One probe measures the window's sizes and places, on a large screen,
 // a laptop's and scaled ones; another minimises a polling window and restores it.
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -448,10 +447,3 @@ INSTANTIATE_TEST_SUITE_P(, MinimisingWindowManagers,
                          });
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -9,12 +9,12 @@
 
 #include <cstdint>
 
-class PseudoTerminal {
+class TestPseudoTerminal {
 public:
-    PseudoTerminal();
-    ~PseudoTerminal();
-    PseudoTerminal(const PseudoTerminal &) = delete;
-    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+    TestPseudoTerminal();
+    ~TestPseudoTerminal();
+    TestPseudoTerminal(const TestPseudoTerminal &) = delete;
+    TestPseudoTerminal &operator=(const TestPseudoTerminal &) = delete;
 
     bool isValid() const { return master_ >= 0 && !slavePath_.isEmpty(); }
     QString slavePath() const { return slavePath_; }

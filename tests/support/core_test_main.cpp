@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// QSerialPort needs a QCoreApplication for its notifiers, even when the tests only block.
+// The main of the test programs that need no window: QSerialPort and QProcess want an
+// application object for their notifiers, even where the tests only block.
 
 #include <QCoreApplication>
 

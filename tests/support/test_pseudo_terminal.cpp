@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "pseudo_terminal.h"
+#include "test_pseudo_terminal.h"
 
 #include <QElapsedTimer>
 
@@ -10,7 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-PseudoTerminal::PseudoTerminal()
+TestPseudoTerminal::TestPseudoTerminal()
 {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master_ < 0)
@@ -28,18 +28,18 @@ PseudoTerminal::PseudoTerminal()
         slavePath_ = QString::fromLocal8Bit(name);
 }
 
-PseudoTerminal::~PseudoTerminal()
+TestPseudoTerminal::~TestPseudoTerminal()
 {
     closeMaster();
 }
 
-bool PseudoTerminal::writeMaster(const QByteArray &bytes)
+bool TestPseudoTerminal::writeMaster(const QByteArray &bytes)
 {
     return master_ >= 0 && ::write(master_, bytes.constData(), static_cast<size_t>(bytes.size()))
                                == bytes.size();
 }
 
-QByteArray PseudoTerminal::readMaster(qsizetype count, int timeoutMs)
+QByteArray TestPseudoTerminal::readMaster(qsizetype count, int timeoutMs)
 {
     QByteArray bytes;
     QElapsedTimer clock;
@@ -63,7 +63,7 @@ QByteArray PseudoTerminal::readMaster(qsizetype count, int timeoutMs)
     return bytes;
 }
 
-QByteArray PseudoTerminal::readWaiting(int timeoutMs)
+QByteArray TestPseudoTerminal::readWaiting(int timeoutMs)
 {
     QByteArray bytes;
     int waitMs = timeoutMs;
@@ -81,12 +81,12 @@ QByteArray PseudoTerminal::readWaiting(int timeoutMs)
     }
 }
 
-std::uint32_t PseudoTerminal::lineRate() const
+std::uint32_t TestPseudoTerminal::lineRate() const
 {
     return terminalLineRate(master_);
 }
 
-void PseudoTerminal::closeMaster()
+void TestPseudoTerminal::closeMaster()
 {
     if (master_ >= 0)
         ::close(master_);
