@@ -504,30 +504,4 @@ TEST(EncoderModel, RandomInputNeverBreaksItAndEveryByteIsAccountedFor)
     }
 }
 
-TEST(RequestLog, LineFormat)
-{
-    const sim::LogEntry ok{1532, 115200, QByteArray::fromHex("5e1ac37763"), sim::ParseNote::Ok};
-    EXPECT_EQ(sim::logLine(ok), QStringLiteral("1532 115200 5E 1A C3 77 63 ok"));
-    const sim::LogEntry wrong{7, 9600, "v", sim::ParseNote::WrongRate};
-    EXPECT_EQ(sim::logLine(wrong), QStringLiteral("7 9600 76 wrong-rate"));
-}
-
-TEST(CodeTrack, EveryCodeWordOfTheRingIsDistinct)
-{
-    for (int length = 5; length <= 9; ++length) {
-        SCOPED_TRACE(length);
-        const std::uint32_t ringLength = sim::codeRingLength(length);
-        EXPECT_EQ(ringLength, (1u << length) - 1);
-        std::vector<bool> seen(1u << length, false);
-        for (std::uint32_t k = 0; k < ringLength; ++k) {
-            const std::uint16_t word = sim::codeWordAt(length, k);
-            ASSERT_LT(word, 1u << length);
-            EXPECT_FALSE(seen[word]) << "word " << word << " repeats at " << k;
-            seen[word] = true;
-        }
-        // The ring closes: position ringLength reads as position 0.
-        EXPECT_EQ(sim::codeWordAt(length, ringLength), sim::codeWordAt(length, 0));
-    }
-}
-
 } // namespace

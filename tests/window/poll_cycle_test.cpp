@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The poll cycle against the simulated encoder: the order of the commands on the wire, the
 // readouts, the status lamps, the echo, errors reported by the encoder, losing the encoder and
-// finding it again; and the angle dial's drawing.
+// finding it again.
 #include "test_form.h"
 
 #include "angle_dial.h"
@@ -17,7 +17,6 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QImage>
 #include <QLabel>
 #include <QLocale>
 #include <QSpinBox>
@@ -545,70 +544,6 @@ TEST(PollCycleReconnect, AVanishedEncoderIsFoundAgainAndPollingResumesAtTheFirst
     readEncoder->setChecked(false);
     EXPECT_EQ(requests(encoder.log()).left(3), QByteArray("v13"));
     EXPECT_EQ(form.control<QLabel>("lblHeader")->text(), QStringLiteral("Header: Quarn-2"));
-}
-
-// The dial drawn into an image of its own size, on white.
-QImage drawDial(int width, float degrees)
-{
-    AngleDial dial;
-    dial.resize(width, width);
-    dial.setAngle(degrees);
-    QImage image(width, width, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    dial.render(&image);
-    return image;
-}
-
-// Whether any pixel within one pixel of (x, y) has this colour.
-bool colourNear(const QImage &image, int x, int y, QRgb colour)
-{
-    for (int dy = -1; dy <= 1; ++dy) {
-        for (int dx = -1; dx <= 1; ++dx) {
-            const QPoint at(x + dx, y + dy);
-            if (image.valid(at) && image.pixel(at) == colour)
-                return true;
-        }
-    }
-    return false;
-}
-
-TEST(AngleDialPaint, ThePointerRunsFromTheCentreToTheRimAtTheAngle)
-{
-    const QRgb blue = qRgb(0, 0, 255);
-    struct PointerCase {
-        float degrees;
-        QPoint nearEnd;   // two pixels inside the pointer's end
-        QPoint opposite;  // where the pointer does not go
-    };
-    const PointerCase cases[] = {
-        {0.0F, {50, 2}, {50, 97}},
-        {90.0F, {2, 50}, {97, 50}},
-        {180.0F, {50, 97}, {50, 2}},
-        {270.0F, {97, 50}, {2, 50}},
-    };
-    for (const PointerCase &c : cases) {
-        SCOPED_TRACE(c.degrees);
-        const QImage image = drawDial(100, c.degrees);
-        EXPECT_TRUE(colourNear(image, c.nearEnd.x(), c.nearEnd.y(), blue));
-        EXPECT_TRUE(colourNear(image, 50, 50, blue));
-        EXPECT_FALSE(colourNear(image, c.opposite.x(), c.opposite.y(), blue));
-    }
-    // The outline's pixels run from the near edge of the square to one before the far edge.
-    const QImage upright = drawDial(100, 0.0F);
-    for (const QPoint rim : {QPoint(0, 50), QPoint(50, 99), QPoint(99, 50)}) {
-        SCOPED_TRACE(rim.x() * 1000 + rim.y());
-        EXPECT_LT(qGray(upright.pixel(rim)), 128);
-    }
-}
-
-TEST(AngleDialPaint, AnOddWidthDrawsTheSameDial)
-{
-    for (const float degrees : {0.0F, 45.0F, 200.0F}) {
-        SCOPED_TRACE(degrees);
-        const QImage even = drawDial(100, degrees);
-        const QImage odd = drawDial(101, degrees);
-        EXPECT_EQ(odd.copy(0, 0, 100, 100), even);
-    }
 }
 
 } // namespace

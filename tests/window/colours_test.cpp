@@ -1,32 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The spin-edit reading rule and the colour numbers.
+// The colour numbers, the lamp colour of a widget, and text colours readable on a background.
 
 #include "colours.h"
-#include "lamp_panel.h"
-#include "spin_value.h"
 
-#include <QImage>
 #include <QLabel>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-TEST(SpinEditValue, ReadsWholeNumbersAndFallsBackToTheLowerLimit)
-{
-    const struct {
-        const char *text;
-        int value;
-    } cases[] = {
-        {"30", 30},   {"250", 250}, {" 40 ", 40}, {"10", 10},    {"1000", 1000},
-        {"", 10},     {"abc", 10},  {"2.5", 10},  {"1e2", 10},   {"0x20", 10},
-        {"2", 10},    {"0", 10},    {"-5", 10},   {"5000", 1000},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(spinEditValue(QString::fromLatin1(c.text), 10, 1000), c.value);
-    }
-}
 
 TEST(ColourNumbers, RedIsTheLowByte)
 {
@@ -66,21 +47,6 @@ TEST(ColourNumbers, LampColourRoundTripsAndToggles)
         setLampColour(&lamp, next);
         EXPECT_EQ(lampColour(&lamp), next);
         EXPECT_EQ(lamp.palette().color(QPalette::Active, QPalette::Window), colourFromNumber(next));
-    }
-}
-
-TEST(ColourNumbers, ALampPanelShowsTheColourLastSet)
-{
-    LampPanel lamp;
-    lamp.resize(12, 12);
-    for (const quint32 next : {colour::Green, colour::Red, colour::Green, colour::DarkGreen}) {
-        SCOPED_TRACE(next);
-        setLampColour(&lamp, next);
-        EXPECT_EQ(lampColour(&lamp), next);
-        QImage image(lamp.size(), QImage::Format_RGB32);
-        image.fill(Qt::white);
-        lamp.render(&image);
-        EXPECT_EQ(image.pixelColor(6, 6), colourFromNumber(next));
     }
 }
 
