@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: MIT
+// What a painted frame of the polling window costs depends on what it repaints and how: the echo
+// copies its words from pictures, and readouts whose text stays the same are not painted again.
+// Neither may change what the window shows.
+#include "test_form.h"
+
+#include "echo_label.h"
+#include "simulated_encoder.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QImage>
+#include <QLabel>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+// A plain label standing in for `echo`: same font, palette, size, alignment and text format.
+std::unique_ptr<QLabel> plainTwinOf(const QLabel &echo)
+{
+    auto twin = std::make_unique<QLabel>();
+    twin->setFont(echo.font());
+    twin->setPalette(echo.palette());
+    twin->setTextFormat(echo.textFormat());
+    twin->setAlignment(echo.alignment());
+    twin->setFixedSize(echo.size());
+    return twin;
+}
+
+// `widget` painted on its background colour, as it stands on the form.
+QImage painted(QWidget &widget)
+{
+    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(widget.palette().color(QPalette::Window));
+    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// Seven echo lines of replies of up to nine random bytes: the same word comes at many places
+// along a line, and so at many fractions of a pixel.
+QString randomCycle(QRandomGenerator &random)
+{
+    static const char commands[] = "13djsta";
+    QString text;
+    for (const char command : QByteArrayView(commands)) {
+        text += QChar::fromLatin1(command);
+        const int bytes = static_cast<int>(random.bounded(3, 10));
+        for (int byte = 0; byte < bytes; ++byte)
+            text += QStringLiteral(" %1").arg(random.bounded(256), 2, 16, QChar(u'0')).toUpper();
+        text += QStringLiteral(" \n");
+    }
+    return text;
+}
+
+// Counts the paint events of each named widget of a window.
+class PaintCounter : public QObject {
+public:
+    std::map<QString, int> paints;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !watched->objectName().isEmpty())
+            ++paints[watched->objectName()];
+        return false;
+    }
+};
+
+TEST(FrameRepaint, EchoWordsCopiedFromPicturesLookAsAPlainLabelDrawsThemWhereverTheyStand)
+{
+    TMainForm form;
+    auto *first = form.findChild<EchoLabel *>(QStringLiteral("lblRxBuffer1"));
+    auto *second = form.findChild<EchoLabel *>(QStringLiteral("lblRxBuffer2"));
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    QRandomGenerator random(30);
+
+    // The form's colours, then a dark scheme, then a larger font: pictures drawn for one are
+    // never copied for another. Each text is drawn by both labels, which share their pictures,
+    // and a second time once every word of it has its picture.
+    QPalette dark = first->palette();
+    dark.setColor(QPalette::Window, QColor(0x20, 0x22, 0x26));
+    dark.setColor(QPalette::WindowText, QColor(0xE8, 0xE8, 0xE0));
+    QFont larger = first->font();
+    larger.setPixelSize(larger.pixelSize() > 0 ? larger.pixelSize() + 3 : 15);
+    for (int setting = 0; setting < 3; ++setting) {
+        SCOPED_TRACE(setting);
+        for (EchoLabel *echo : {first, second}) {
+            if (setting == 1)
+                echo->setPalette(dark);
+            if (setting == 2)
+                echo->setFont(larger);
+        }
+        const std::unique_ptr<QLabel> twin = plainTwinOf(*first);
+        for (int text = 0; text < 12; ++text) {
+            const QString cycle = randomCycle(random);
+            SCOPED_TRACE(cycle.toStdString());
+            twin->setText(cycle);
+            const QImage expected = painted(*twin);
+            // The text really is on the image: not two blank pictures.
+            ASSERT_NE(expected, painted(*plainTwinOf(*first)));
+            for (EchoLabel *echo : {first, second, first}) {
+                echo->setText(cycle);
+                ASSERT_TRUE(painted(*echo) == expected) << qPrintable(echo->objectName());
+            }
+        }
+    }
+}
+
+class PollingWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        form.InitTimer->stop();
+    }
+    // Opens a simulated encoder's port and identifies it, as the search leaves the window.
+    void connect(const sim::EncoderConfig &config)
+    {
+        encoder = std::make_unique<sim::SimulatedEncoder>(config);
+        ASSERT_TRUE(form.openRealPort(encoder->portPath(), config.baudRate));
+        ASSERT_TRUE(form.identifyOpenEncoder());
+        form.TrenutniUkazIdx = 1;
+    }
+    void cycle()
+    {
+        for (int step = 0; step < 7; ++step)
+            ASSERT_TRUE(form.BeriPozicijo());
+    }
+    // The echo label that shows the last complete cycle from the next frame on.
+    QLabel *shownEcho() const { return form.control<QLabel>(form.BufDisp == 1 ? "lblRxBuffer1" : "lblRxBuffer2"); }
+    // The window's pixels where `widget` stands, down to the window's bottom edge.
+    QImage onScreen(const QWidget &widget)
+    {
+        const QPoint at = widget.mapTo(&form, QPoint(0, 0));
+        return form.screen()
+            ->grabWindow(form.winId(), at.x(), at.y(), widget.width(), std::min(widget.height(), form.height() - at.y()))
+            .toImage()
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+
+    TestForm form;
+    std::unique_ptr<sim::SimulatedEncoder> encoder;
+};
+
+TEST_F(PollingWindow, EachNewEchoCycleIsOnScreenWithinAFrameAsAPlainLabelShowsIt)
+{
+    sim::EncoderConfig turning;
+    turning.speedCountsPerSecond = 70000;
+    connect(turning);
+    const std::unique_ptr<QLabel> twin = plainTwinOf(*form.control<QLabel>("lblRxBuffer1"));
+    // Cycles whose lines differ in a few words each, with the labels changing places at each.
+    cycle();
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        cycle();
+        // The reply after a cycle's last shows the cycle just completed.
+        ASSERT_TRUE(form.BeriPozicijo());
+        const QLabel *echo = shownEcho();
+        ASSERT_EQ(echo->text().count(u'\n'), 7);
+        twin->setText(echo->text());
+        const QImage expected = painted(*twin).copy(QRect(QPoint(), onScreen(*echo).size()));
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_TRUE(waitFor([&] { return onScreen(*echo) == expected; }, 150));
+        EXPECT_LT(clock.elapsed(), 150);
+        form.TrenutniUkazIdx = 1;
+    }
+}
+
+TEST_F(PollingWindow, ReadoutsWhoseTextStaysTheSameAreNotPaintedAgain)
+{
+    // A standing shaft: every reply of a cycle is the same as the cycle before.
+    connect(sim::EncoderConfig{});
+    cycle();
+    cycle();
+    QTest::qWait(150);
+    const QString degrees = form.control<QLabel>("pnlAbsPosDeg")->text();
+    ASSERT_NE(degrees, QStringLiteral("not connected"));
+
+    PaintCounter counter;
+    qApp->installEventFilter(&counter);
+    cycle();
+    QTest::qWait(150);
+    qApp->removeEventFilter(&counter);
+
+    EXPECT_EQ(form.control<QLabel>("pnlAbsPosDeg")->text(), degrees);
+    for (const char *name : {"pnlAbsPosDeg", "pnlAbsPosCnt", "pnlAbsPosMT", "lblSpeed", "lblTempAsic_C",
+                             "lblSignalLevel", "lblQuarnairGap", "PaintBoxKot", "pnlAError", "pnlAWarning"}) {
+        EXPECT_EQ(counter.paints[QString::fromLatin1(name)], 0) << name;
+    }
+    // What does change is painted: the communication lamp blinks at every frame with a reply.
+    EXPECT_GT(counter.paints[QStringLiteral("pnlComm")], 0);
+}
+
+} // namespace
