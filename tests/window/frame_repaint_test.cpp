@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// What a painted frame of the polling window costs depends on what it repaints and how: the echo
-// copies its words from pictures, and readouts whose text stays the same are not painted again.
-// Neither may change what the window shows.
+// What a painted frame of the polling window repaints: the echo draws its lines from words shaped
+// once, at any place along a line and in any font and colours, as a plain label draws them; each
+// new echo cycle reaches the screen within a frame; readouts whose text stays the same are not
+// painted again.
 #include "test_form.h"
 
 #include "echo_label.h"
@@ -74,7 +75,7 @@ protected:
     }
 };
 
-TEST(FrameRepaint, EchoWordsCopiedFromPicturesLookAsAPlainLabelDrawsThemWhereverTheyStand)
+TEST(FrameRepaint, EchoWordsLookAsAPlainLabelDrawsThemWhereverTheyStand)
 {
     TMainForm form;
     auto *first = form.findChild<EchoLabel *>(QStringLiteral("lblRxBuffer1"));
@@ -83,9 +84,9 @@ TEST(FrameRepaint, EchoWordsCopiedFromPicturesLookAsAPlainLabelDrawsThemWherever
     ASSERT_NE(second, nullptr);
     QRandomGenerator random(30);
 
-    // The form's colours, then a dark scheme, then a larger font: pictures drawn for one are
-    // never copied for another. Each text is drawn by both labels, which share their pictures,
-    // and a second time once every word of it has its picture.
+    // The form's colours, then a dark scheme, then a larger font: words shaped for one font are
+    // never placed for another. Each text is drawn by both labels, and a second time once every
+    // word of it has been shaped.
     QPalette dark = first->palette();
     dark.setColor(QPalette::Window, QColor(0x20, 0x22, 0x26));
     dark.setColor(QPalette::WindowText, QColor(0xE8, 0xE8, 0xE0));
