@@ -75,7 +75,7 @@ if $floor; then
     for state in "${states[@]}"; do modes+=("$state-floor"); done
 fi
 
-declare -A sum count
+declare -A sum count value
 for round in $(seq 1 "$rounds"); do
     for mode in "${modes[@]}"; do
         mode_builds=("${builds[@]}")
@@ -110,6 +110,7 @@ for round in $(seq 1 "$rounds"); do
             printf '%-16s round %d  %-10s CPU %5s %%  poll rate %5s %%  wake-ups per step %s\n' \
                 "$mode" "$round" "$name" "$cpu" "$rate" "$wakes"
             if [ -n "$cpu" ]; then
+                value[$mode/$name/$round]=$cpu
                 sum[$mode/$name]=$(awk -v a="${sum[$mode/$name]:-0}" -v b="$cpu" 'BEGIN { print a + b }')
                 count[$mode/$name]=$((${count[$mode/$name]:-0} + 1))
             fi
@@ -136,8 +137,17 @@ if $floor; then
         for build in "${builds[@]}"; do
             name=${build%%=*}
             [ "${count[$state/$name]:-0}" -gt 0 ] || continue
-            awk -v p="$(mean "$state/$name")" -v f="$(mean "$state-floor/floor")" -v m="$state" -v b="$name" \
-                'BEGIN { printf "above the floor %-9s %-10s %+.2f points (%.2f %% less the floor window'"'"'s %.2f %%)\n", m, b, p - f, p, f }'
+            # The same difference within each round, where the two ran side by side.
+            differences=
+            for round in $(seq 1 "$rounds"); do
+                program=${value[$state/$name/$round]:-}
+                floor_figure=${value[$state-floor/floor/$round]:-}
+                [ -n "$program" ] && [ -n "$floor_figure" ] && differences+=" $(awk -v p="$program" -v f="$floor_figure" 'BEGIN { print p - f }')"
+            done
+            awk -v p="$(mean "$state/$name")" -v f="$(mean "$state-floor/floor")" -v m="$state" -v b="$name" -v d="$differences" \
+                'BEGIN { n = split(d, r, " "); lo = r[1]; hi = r[1]
+                         for (i = 2; i <= n; i++) { if (r[i] < lo) lo = r[i]; if (r[i] > hi) hi = r[i] }
+                         printf "above the floor %-9s %-10s %+.2f points (%.2f %% less the floor window'"'"'s %.2f %%; rounds %+.2f to %+.2f)\n", m, b, p - f, p, f, lo, hi }'
         done
     done
 fi
