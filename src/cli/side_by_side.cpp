@@ -60,12 +60,12 @@ struct JobEvent {
 
 class JobEvents {
 public:
+    // Notifies under the lock: once the caller has taken a job's last event, that job no longer
+    // touches this object, which the caller may then destroy.
     void push(JobEvent event)
     {
-        {
-            const std::lock_guard lock(mutex_);
-            events_.push_back(std::move(event));
-        }
+        const std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
         ready_.notify_one();
     }
 
