@@ -124,11 +124,11 @@ EncoderRun commission(const PortChoice &choice, const CommissionOptions &options
         outcome.ran = true;
         outcome.ms = clock.elapsed();
         outcome.exitCode = exitCode;
-        if (exitCode == ExitSuccess) {
-            if (outcome.details.isEmpty())
-                outcome.details = stepDetails(stepOutput);
+        // A failed step's report counts too: the flags of a calibration that failed.
+        if (outcome.details.isEmpty())
+            outcome.details = stepDetails(stepOutput);
+        if (exitCode == ExitSuccess)
             return true;
-        }
         outcome.kind = context.failure ? context.failure->kind : FailureKind::Failed;
         outcome.message = context.failure ? context.failure->message : QStringLiteral("exit code %1").arg(exitCode);
         return false;
