@@ -3,6 +3,7 @@
 
 #include "configuration_commands.h"
 #include "poll_command.h"
+#include "reading_format.h"
 #include "side_by_side.h"
 
 #include "write_confirmation.h"
@@ -144,12 +145,7 @@ EncoderRun commission(const PortChoice &choice, const CommissionOptions &options
             searchMessages->release();
         record.port = link->entry.path;
         record.encoder = CommissionedEncoder{encoderPart(link->identity), encoderSerial(link->identity),
-                                             QStringLiteral("%1.%2.%3.%4")
-                                                 .arg(link->identity.firmwareMajor)
-                                                 .arg(link->identity.firmwareMinor)
-                                                 .arg(link->identity.protocolVersion)
-                                                 .arg(link->identity.firmwareRevision),
-                                             link->baudRate};
+                                             firmwareText(link->identity), link->baudRate};
         if (options.format == OutputFormat::Text)
             writeInfo(context, encoderText(*link));
         return int(ExitSuccess);
