@@ -2,6 +2,7 @@
 // The echo labels draw their lines from words shaped once; what they paint must be what a plain
 // label with the same font, palette and text paints, pixel for pixel.
 #include "echo_label.h"
+#include "label_twin.h"
 #include "main_form.h"
 
 #include "poll_decoding.h"
@@ -16,27 +17,6 @@
 #include <QTimer>
 
 namespace {
-
-// A plain label standing in for `echo`: same font, palette, size, alignment and text format.
-std::unique_ptr<QLabel> plainTwinOf(const QLabel &echo)
-{
-    auto twin = std::make_unique<QLabel>();
-    twin->setFont(echo.font());
-    twin->setPalette(echo.palette());
-    twin->setTextFormat(echo.textFormat());
-    twin->setAlignment(echo.alignment());
-    twin->setFixedSize(echo.size());
-    return twin;
-}
-
-// Both painted on the form's background colour, as they stand on the form.
-QImage painted(QWidget &widget)
-{
-    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(widget.palette().color(QPalette::Window));
-    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
-}
 
 TEST(EchoLabel, PaintsEveryEchoLineAsAPlainLabelDoes)
 {

@@ -3,6 +3,7 @@
 // once, at any place along a line and in any font and colours, as a plain label draws them; each
 // new echo cycle reaches the screen within a frame; readouts whose text stays the same are not
 // painted again.
+#include "label_twin.h"
 #include "test_form.h"
 
 #include "echo_label.h"
@@ -23,27 +24,6 @@
 #include <memory>
 
 namespace {
-
-// A plain label standing in for `echo`: same font, palette, size, alignment and text format.
-std::unique_ptr<QLabel> plainTwinOf(const QLabel &echo)
-{
-    auto twin = std::make_unique<QLabel>();
-    twin->setFont(echo.font());
-    twin->setPalette(echo.palette());
-    twin->setTextFormat(echo.textFormat());
-    twin->setAlignment(echo.alignment());
-    twin->setFixedSize(echo.size());
-    return twin;
-}
-
-// `widget` painted on its background colour, as it stands on the form.
-QImage painted(QWidget &widget)
-{
-    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(widget.palette().color(QPalette::Window));
-    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
-}
 
 // Seven echo lines of replies of up to nine random bytes: the same word comes at many places
 // along a line, and so at many fractions of a pixel.
