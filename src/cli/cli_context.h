@@ -69,6 +69,9 @@ struct Context {
     QString outputError;
     // Keys every JSON object carries once the encoder is known: its port, part and serial number.
     QJsonObject jsonKeys;
+    // Named in every message after its prefix ("trevisor-cli: error: /dev/ttyUSB1: ...") while
+    // several ports run side by side; empty otherwise.
+    QString messagePort;
     // --verbose: progress notes on standard error (the ports and rates tried, each step).
     bool verbose = false;
     // --json: a failure also writes an error object on standard output.

@@ -6,7 +6,6 @@
 #include "reading_format.h"
 #include "side_by_side.h"
 
-#include "write_confirmation.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -55,20 +54,14 @@ QJsonObject stepDetails(const QString &output)
 // The closing reading: whole, with its echo, without the error flag.
 int verifyReading(EncoderLink &link, Context &context, QJsonObject &details)
 {
-    const std::optional<PollStep> step = pollAttempt(link, context, 1);
-    if (!step)
-        return ExitNotConfirmed; // the port is gone, already reported
-    if (!step->fault.isEmpty())
-        return fail(context, FailureKind::NoReply, QStringLiteral("the closing position reading failed: ") + step->fault);
-    const std::optional<quarn::PositionWord> position = quarn::usablePosition(step->reply, 1, link.identity);
-    if (!position) {
-        if (step->reading.position.error)
-            return fail(context, FailureKind::PositionError, QStringLiteral("the closing position reading carries the error flag"));
-        return fail(context, FailureKind::NoReply,
-                    QStringLiteral("the closing position reading %1 is not a whole reply to \"1\"")
-                        .arg(QString::fromLatin1(step->reply.toHex(' ').toUpper())));
-    }
-    details = QJsonObject{{QStringLiteral("counts"), position->singleTurn}, {QStringLiteral("turns"), position->multiTurn}};
+    const UsableReading closing = readUsablePosition(link, context, 1);
+    if (closing.portLost)
+        return ExitNotConfirmed; // already reported
+    if (!closing.position)
+        return fail(context, closing.flagged ? FailureKind::PositionError : FailureKind::NoReply,
+                    QStringLiteral("the closing position reading is not usable: ") + closing.why);
+    details = QJsonObject{{QStringLiteral("counts"), closing.position->singleTurn},
+                          {QStringLiteral("turns"), closing.position->multiTurn}};
     return ExitSuccess;
 }
 
@@ -233,10 +226,7 @@ void writeRecord(Context &context, const CommissionRecord &record, OutputFormat 
     }
     // A failed encoder also gives the error object every failure gives with --json.
     if (const StepOutcome *failed = record.failedStep()) {
-        QJsonObject error{{QStringLiteral("event"), QStringLiteral("error")},
-                          {QStringLiteral("kind"), kindName(failed->kind)},
-                          {QStringLiteral("message"), failed->message},
-                          {QStringLiteral("port"), record.port}};
+        QJsonObject error = errorJson(Failure{failed->kind, failed->message, record.port});
         if (record.encoder) {
             error.insert(QStringLiteral("partNumber"), record.encoder->partNumber);
             error.insert(QStringLiteral("serialNumber"), record.encoder->serialNumber);
@@ -273,10 +263,12 @@ int runCommission(const CommissionOptions &options, Context &context)
             choice.path = ports.at(job.index);
             choice.baudRate = options.baudRate;
             choice.serialNumber = options.serialNumber;
+            if (several)
+                job.context.messagePort = choice.path;
             runs[static_cast<std::size_t>(job.index)] = commission(choice, options, job.context, options.allPorts ? &job.messages : nullptr);
         },
-        [&](int index, const QString &line) {
-            *context.err << (several ? messageOfPort(line, ports.at(index)) : line) << '\n';
+        [&](int, const QString &line) {
+            *context.err << line << '\n';
             context.err->flush();
         },
         [&](int index) {

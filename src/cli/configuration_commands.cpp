@@ -48,30 +48,6 @@ void report(Context &context, OutputFormat format, const QString &command, const
     }
 }
 
-// A position reading that may decide or confirm a write, or why the reading cannot.
-struct UsableReading {
-    std::optional<quarn::PositionWord> position;
-    QString why;           // when there is none
-    bool portLost = false; // the request did not go out; already reported
-    bool flagged = false;  // the reading carries the encoder's error flag
-};
-
-UsableReading readUsablePosition(EncoderLink &link, Context &context, int index)
-{
-    const std::optional<PollStep> step = pollAttempt(link, context, index);
-    if (!step)
-        return {std::nullopt, QStringLiteral("the port is gone"), true};
-    if (!step->fault.isEmpty())
-        return {std::nullopt, step->fault};
-    if (const auto position = quarn::usablePosition(step->reply, index, link.identity))
-        return {position, {}};
-    if (step->reading.position.error)
-        return {std::nullopt, QStringLiteral("the reading carries the error flag"), false, true};
-    return {std::nullopt, QStringLiteral("the reply %1 is not a whole reply to \"%2\"")
-                              .arg(QString::fromLatin1(step->reply.toHex(' ').toUpper()))
-                              .arg(QLatin1Char(quarn::pollCommand(index)))};
-}
-
 int notConfirmed(Context &context, const QString &what, const QString &why)
 {
     return fail(context, FailureKind::NotConfirmed,
@@ -108,6 +84,22 @@ int runSingle(EncoderLink &link, Context &context, const QByteArray &request, in
 }
 
 } // namespace
+
+UsableReading readUsablePosition(EncoderLink &link, Context &context, int index)
+{
+    const std::optional<PollStep> step = pollAttempt(link, context, index);
+    if (!step)
+        return {std::nullopt, QStringLiteral("the port is gone"), true};
+    if (!step->fault.isEmpty())
+        return {std::nullopt, step->fault};
+    if (const auto position = quarn::usablePosition(step->reply, index, link.identity))
+        return {position, {}};
+    if (step->reading.position.error)
+        return {std::nullopt, QStringLiteral("the reading carries the error flag"), false, true};
+    return {std::nullopt, QStringLiteral("the reply %1 is not a whole reply to \"%2\"")
+                              .arg(QString::fromLatin1(step->reply.toHex(' ').toUpper()))
+                              .arg(QLatin1Char(quarn::pollCommand(index)))};
+}
 
 int runZero(EncoderLink &link, OutputFormat format, Context &context)
 {

@@ -12,7 +12,24 @@
 #include "encoder_link.h"
 #include "output.h"
 
+#include "poll_decoding.h"
+
+#include <QString>
+
+#include <optional>
+
 namespace cli {
+
+// A position reading that may decide or confirm a write, or why the reading cannot.
+struct UsableReading {
+    std::optional<quarn::PositionWord> position;
+    QString why;           // when there is none
+    bool portLost = false; // the request did not go out; already reported
+    bool flagged = false;  // the reading carries the encoder's error flag
+};
+
+// A poll step at `index` whose reply must come whole, with its echo and without the error flag.
+UsableReading readUsablePosition(EncoderLink &link, Context &context, int index);
 
 // Set zero here. One poll step first: the window never sets a zero while the last position
 // carried the error flag, and the program has no earlier reading to tell.

@@ -24,6 +24,16 @@ void flushChecked(Context &context)
                                                                                : QStringLiteral("output not written");
 }
 
+// One line on standard error: the program's prefix, the kind of the line, the port when several
+// run side by side, the text.
+void writeMessage(Context &context, const char *kind, const QString &text)
+{
+    *context.err << "trevisor-cli: " << kind;
+    if (!context.messagePort.isEmpty())
+        *context.err << context.messagePort << ": ";
+    *context.err << text << '\n';
+}
+
 } // namespace
 
 void writeLine(Context &context, const QString &line)
@@ -71,21 +81,26 @@ int finishRun(Context &context, int exitCode)
         exitCode = fail(context, FailureKind::Failed, QStringLiteral("write error: ") + context.outputError);
     if (exitCode == ExitSuccess || !context.failure)
         return exitCode;
-    const Failure &failure = *context.failure;
+    Failure failure = *context.failure;
     if (context.json) {
-        const QJsonValue port = !failure.port.isEmpty() ? QJsonValue(failure.port)
-                                                        : context.jsonKeys.value(QLatin1String("port"));
-        writeJson(context, QJsonObject{{QStringLiteral("event"), QStringLiteral("error")},
-                                       {QStringLiteral("kind"), kindName(failure.kind)},
-                                       {QStringLiteral("message"), failure.message},
-                                       {QStringLiteral("port"), port.isUndefined() ? QJsonValue() : port}});
+        if (failure.port.isEmpty())
+            failure.port = context.jsonKeys.value(QLatin1String("port")).toString();
+        writeJson(context, errorJson(failure));
     }
     return exitCodeOf(failure.kind);
 }
 
+QJsonObject errorJson(const Failure &failure)
+{
+    return QJsonObject{{QStringLiteral("event"), QStringLiteral("error")},
+                       {QStringLiteral("kind"), kindName(failure.kind)},
+                       {QStringLiteral("message"), failure.message},
+                       {QStringLiteral("port"), failure.port.isEmpty() ? QJsonValue() : QJsonValue(failure.port)}};
+}
+
 int fail(Context &context, FailureKind kind, const QString &message, const QString &port)
 {
-    *context.err << "trevisor-cli: error: " << message << '\n';
+    writeMessage(context, "error: ", message);
     context.err->flush();
     if (!context.failure)
         context.failure = Failure{kind, message, port};
@@ -94,13 +109,13 @@ int fail(Context &context, FailureKind kind, const QString &message, const QStri
 
 void writeWarning(Context &context, const QString &text)
 {
-    *context.err << "trevisor-cli: warning: " << text << '\n';
+    writeMessage(context, "warning: ", text);
     context.err->flush();
 }
 
 void writeInfo(Context &context, const QString &text)
 {
-    *context.err << "trevisor-cli: " << text << '\n';
+    writeMessage(context, "", text);
     context.err->flush();
 }
 

@@ -33,6 +33,10 @@ void writeJson(Context &context, const QJsonObject &object);
 // {"event":"error","kind","message","port"} on standard output.
 int finishRun(Context &context, int exitCode);
 
+// {"event":"error","kind","message","port"}: the object of a failure with --json; "port" is null
+// when the failure concerns no one port.
+QJsonObject errorJson(const Failure &failure);
+
 // A failure: "trevisor-cli: error: " + the message on standard error. The first failure of a
 // run is kept for its exit code and error object. Returns the kind's exit code.
 int fail(Context &context, FailureKind kind, const QString &message, const QString &port = {});

@@ -131,19 +131,4 @@ void runSideBySide(int count, Context &parent, const std::function<void(SideBySi
     }
 }
 
-QString messageOfPort(const QString &line, const QString &port)
-{
-    static const QString program = QStringLiteral("trevisor-cli: ");
-    if (!line.startsWith(program))
-        return port + QStringLiteral(": ") + line;
-    qsizetype at = program.size();
-    for (const QLatin1String kind : {QLatin1String("error: "), QLatin1String("warning: ")}) {
-        if (QStringView(line).mid(at).startsWith(kind)) {
-            at += kind.size();
-            break;
-        }
-    }
-    return line.left(at) + port + QStringLiteral(": ") + line.mid(at);
-}
-
 } // namespace cli

@@ -56,8 +56,4 @@ void runSideBySide(int count, Context &parent, const std::function<void(SideBySi
                    const std::function<void(int index, const QString &line)> &onMessage,
                    const std::function<void(int index)> &onFinished);
 
-// A message of one of several ports, named by its port: the port after the program's prefix and
-// the kind of the line, so that "trevisor-cli: error: " still leads every failure.
-QString messageOfPort(const QString &line, const QString &port);
-
 } // namespace cli

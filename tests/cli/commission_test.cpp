@@ -5,7 +5,8 @@
 
 #include "cli_harness.h"
 #include "commission_record.h"
-#include "side_by_side.h"
+#include "flock_holder.h"
+#include "output.h"
 
 #include "quarn_konstante.h"
 #include "simulated_encoder.h"
@@ -14,8 +15,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
-#include <QProcess>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <gtest/gtest.h>
 
@@ -245,20 +246,17 @@ TEST(CommissionTest, AllTakesThePortsWithAnEncoderAndPassesOverTheOthers)
     sim::SimulatedEncoder first(encoderNumbered(1));
     sim::SimulatedEncoder second(encoderNumbered(2));
     sim::SimulatedEncoder held(encoderNumbered(3));
-    QProcess helper;
-    helper.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), QStringLiteral("--nonblock"), held.portPath(),
-                                           QStringLiteral("-c"), QStringLiteral("echo held; exec sleep 30")});
-    if (!helper.waitForStarted(5000))
+    FlockHolder helper(held.portPath());
+    if (!helper.started())
         GTEST_SKIP() << "flock (util-linux) is not installed";
-    ASSERT_TRUE(helper.waitForReadyRead(5000));
+    ASSERT_TRUE(helper.held());
 
     CliHarness cli;
     const QString missing = QDir::temp().filePath(QStringLiteral("no-such-quarn-port"));
     cli.ports = serial::extraPortEntries(QStringList{first.portPath(), missing, held.portPath(), second.portPath()}.join(u':'));
     const CliResult result = cli.run({QStringLiteral("commission"), QStringLiteral("--all"), QStringLiteral("--zero"),
                                       QStringLiteral("--json")});
-    helper.kill();
-    helper.waitForFinished(5000);
+    helper.release();
 
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     const QList<QJsonObject> records = objectsOf(result, QStringLiteral("commissioned"));
@@ -366,18 +364,23 @@ TEST(CommissionRecordTest, TheExitCodeIsTheFirstFailedEncodersAndAStopOutranksIt
 
 TEST(CommissionRecordTest, AMessageOfOneOfSeveralPortsNamesItAfterItsPrefix)
 {
-    const QString port = QStringLiteral("/dev/ttyUSB1");
-    const QList<std::pair<QString, QString>> cases{
-        {QStringLiteral("trevisor-cli: error: self-calibration failed"),
-         QStringLiteral("trevisor-cli: error: /dev/ttyUSB1: self-calibration failed")},
-        {QStringLiteral("trevisor-cli: warning: odd"), QStringLiteral("trevisor-cli: warning: /dev/ttyUSB1: odd")},
-        {QStringLiteral("trevisor-cli: commission: zero"), QStringLiteral("trevisor-cli: /dev/ttyUSB1: commission: zero")},
-        {QStringLiteral("trevisor-cli: error: no reply on /dev/ttyUSB1"),
-         QStringLiteral("trevisor-cli: error: /dev/ttyUSB1: no reply on /dev/ttyUSB1")},
-        {QStringLiteral("  12.5 ms > 31"), QStringLiteral("/dev/ttyUSB1:   12.5 ms > 31")},
-    };
-    for (const auto &[line, expected] : cases)
-        EXPECT_EQ(cli::messageOfPort(line, port), expected);
+    QString messages;
+    QTextStream err(&messages);
+    cli::Context context;
+    context.err = &err;
+    context.messagePort = QStringLiteral("/dev/ttyUSB1");
+    cli::fail(context, cli::FailureKind::CalibrationFailed, QStringLiteral("self-calibration failed"));
+    cli::writeWarning(context, QStringLiteral("odd"));
+    cli::writeInfo(context, QStringLiteral("commission: zero"));
+    cli::fail(context, cli::FailureKind::NoReply, QStringLiteral("no reply on /dev/ttyUSB1"));
+    err.flush();
+    EXPECT_EQ(messages.split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{QStringLiteral("trevisor-cli: error: /dev/ttyUSB1: self-calibration failed"),
+                           QStringLiteral("trevisor-cli: warning: /dev/ttyUSB1: odd"),
+                           QStringLiteral("trevisor-cli: /dev/ttyUSB1: commission: zero"),
+                           QStringLiteral("trevisor-cli: error: /dev/ttyUSB1: no reply on /dev/ttyUSB1")}));
+    // The failure kept for the exit code and the error object is the message itself.
+    EXPECT_EQ(context.failure->message, QStringLiteral("self-calibration failed"));
 }
 
 } // namespace

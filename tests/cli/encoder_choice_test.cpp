@@ -4,6 +4,7 @@
 // program through another name.
 
 #include "cli_harness.h"
+#include "flock_holder.h"
 #include "held_port.h"
 
 #include "simulated_encoder.h"
@@ -171,14 +172,11 @@ TEST(EncoderChoiceTest, APortLockedByAnotherProgramIsBusyForTheProgramWithAnErro
 {
     sim::SimulatedEncoder encoder;
     // A helper takes the lock that picocom and the companion take, and holds it.
-    QProcess helper;
-    helper.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), QStringLiteral("--nonblock"), encoder.portPath(),
-                                           QStringLiteral("-c"), QStringLiteral("echo held; exec sleep 30")});
-    if (!helper.waitForStarted(5000))
+    FlockHolder helper(encoder.portPath());
+    if (!helper.started())
         GTEST_SKIP() << "flock (util-linux) is not installed";
-    ASSERT_TRUE(helper.waitForReadyRead(5000));
-    ASSERT_EQ(helper.readAllStandardOutput(), QByteArray("held\n"));
-    const qint64 holder = helper.processId();
+    ASSERT_TRUE(helper.held());
+    const qint64 holder = helper.pid();
 
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -187,8 +185,7 @@ TEST(EncoderChoiceTest, APortLockedByAnotherProgramIsBusyForTheProgramWithAnErro
     program.start(QStringLiteral(TREVISOR_CLI_PROGRAM),
                   QStringList{QStringLiteral("identify"), QStringLiteral("--json")} + portOf(encoder.portPath()));
     ASSERT_TRUE(program.waitForFinished(15000));
-    helper.kill();
-    helper.waitForFinished(5000);
+    helper.release();
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 7);
     const QString err = QString::fromUtf8(program.readAllStandardError());
@@ -211,18 +208,16 @@ TEST(EncoderChoiceTest, APortHeldForAMomentByAnotherSearchIsTriedAgain)
     sim::SimulatedEncoder first(encoderWithSerial("100001"));
     sim::SimulatedEncoder second(encoderWithSerial("100002"));
     // Another search on the line has the second port open for a moment.
-    QProcess helper;
-    helper.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), QStringLiteral("--nonblock"), second.portPath(),
-                                           QStringLiteral("-c"), QStringLiteral("echo held; exec sleep 0.4")});
-    if (!helper.waitForStarted(5000))
+    FlockHolder helper(second.portPath(), QStringLiteral("0.4"));
+    if (!helper.started())
         GTEST_SKIP() << "flock (util-linux) is not installed";
-    ASSERT_TRUE(helper.waitForReadyRead(5000));
+    ASSERT_TRUE(helper.held());
 
     CliHarness cli;
     cli.ports = serial::extraPortEntries(first.portPath() + u':' + second.portPath());
     const CliResult result = cli.run({QStringLiteral("identify"), QStringLiteral("--json"), QStringLiteral("--serial"),
                                       QStringLiteral("100002"), QStringLiteral("-v")});
-    helper.waitForFinished(5000);
+    helper.waitForEnd();
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.jsonLines().value(0)[u"port"].toString(), second.portPath());
     EXPECT_TRUE(result.err.contains(QStringLiteral("trevisor-cli: trying the 1 busy ports again"))) << result.err.toStdString();
