@@ -108,14 +108,39 @@ protected:
     void connect(const sim::EncoderConfig &config)
     {
         encoder = std::make_unique<sim::SimulatedEncoder>(config);
-        ASSERT_TRUE(form.openRealPort(encoder->portPath(), config.baudRate));
+        baudRate = config.baudRate;
+        reopen();
+    }
+    void reopen()
+    {
+        ASSERT_TRUE(form.openRealPort(encoder->portPath(), baudRate));
         ASSERT_TRUE(form.identifyOpenEncoder());
         form.TrenutniUkazIdx = 1;
     }
-    void cycle()
+    bool steps(int count)
     {
-        for (int step = 0; step < 7; ++step)
-            ASSERT_TRUE(form.BeriPozicijo());
+        for (int step = 0; step < count; ++step) {
+            if (!form.BeriPozicijo())
+                return false;
+        }
+        return true;
+    }
+    // A whole cycle of seven poll steps and `extra` more; true when it went through without the
+    // port being opened again. The simulator shares the machine with other tests: when one of its
+    // replies comes too late, the window closes the port as it must, and the steps are taken
+    // again on the port opened anew, after the whole cycle the echo waits for once a cycle was
+    // cut short. What these tests check is the painting, not the timing of the simulator.
+    bool cycle(int extra = 0)
+    {
+        if (steps(7 + extra))
+            return true;
+        for (int retry = 0; retry < 2; ++retry) {
+            reopen();
+            if (steps(7) && steps(7 + extra))
+                return false;
+        }
+        ADD_FAILURE() << "the simulated encoder missed a reply in three attempts";
+        return false;
     }
     // The echo label that shows the last complete cycle from the next frame on.
     QLabel *shownEcho() const { return form.control<QLabel>(form.BufDisp == 1 ? "lblRxBuffer1" : "lblRxBuffer2"); }
@@ -131,6 +156,7 @@ protected:
 
     TestForm form;
     std::unique_ptr<sim::SimulatedEncoder> encoder;
+    qint32 baudRate = 115200;
 };
 
 TEST_F(PollingWindow, EachNewEchoCycleIsOnScreenWithinAFrameAsAPlainLabelShowsIt)
@@ -143,9 +169,8 @@ TEST_F(PollingWindow, EachNewEchoCycleIsOnScreenWithinAFrameAsAPlainLabelShowsIt
     cycle();
     for (int round = 0; round < 5; ++round) {
         SCOPED_TRACE(round);
-        cycle();
         // The reply after a cycle's last shows the cycle just completed.
-        ASSERT_TRUE(form.BeriPozicijo());
+        cycle(1);
         const QLabel *echo = shownEcho();
         ASSERT_EQ(echo->text().count(u'\n'), 7);
         twin->setText(echo->text());
@@ -168,11 +193,19 @@ TEST_F(PollingWindow, ReadoutsWhoseTextStaysTheSameAreNotPaintedAgain)
     const QString degrees = form.control<QLabel>("pnlAbsPosDeg")->text();
     ASSERT_NE(degrees, QStringLiteral("not connected"));
 
+    // A cycle that had to open the port again shows "not connected" on the way: counted again.
     PaintCounter counter;
-    qApp->installEventFilter(&counter);
-    cycle();
-    QTest::qWait(150);
-    qApp->removeEventFilter(&counter);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        counter.paints.clear();
+        qApp->installEventFilter(&counter);
+        const bool straight = cycle();
+        QTest::qWait(150);
+        qApp->removeEventFilter(&counter);
+        if (straight)
+            break;
+        cycle();
+        QTest::qWait(150);
+    }
 
     EXPECT_EQ(form.control<QLabel>("pnlAbsPosDeg")->text(), degrees);
     for (const char *name : {"pnlAbsPosDeg", "pnlAbsPosCnt", "pnlAbsPosMT", "lblSpeed", "lblTempAsic_C",
