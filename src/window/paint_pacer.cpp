@@ -85,6 +85,10 @@ void PaintPacer::prepareFrame()
     const bool painting = m_painting;
     m_painting = true;
     m_beforeFrame();
+    // A child widget shown just now has posted itself a request to be repainted later, which
+    // would come after this frame and paint it a second time in the next one. Taken now, it
+    // joins this frame's region.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
     m_painting = painting;
 }
 

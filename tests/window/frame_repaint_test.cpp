@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What a painted frame of the polling window repaints: the echo draws its lines from words shaped
 // once, at any place along a line and in any font and colours, as a plain label draws them; each
-// new echo cycle reaches the screen within a frame; readouts whose text stays the same are not
-// painted again.
+// new echo cycle reaches the screen within a frame, and the label that shows it is painted once
+// for it; readouts whose text stays the same are not painted again.
 #include "label_twin.h"
 #include "test_form.h"
 
@@ -179,6 +179,33 @@ TEST_F(PollingWindow, EachNewEchoCycleIsOnScreenWithinAFrameAsAPlainLabelShowsIt
         clock.start();
         EXPECT_TRUE(waitFor([&] { return onScreen(*echo) == expected; }, 150));
         EXPECT_LT(clock.elapsed(), 150);
+        form.TrenutniUkazIdx = 1;
+    }
+}
+
+TEST_F(PollingWindow, TheEchoLabelThatComesToShowIsPaintedOnceForItsCycle)
+{
+    sim::EncoderConfig turning;
+    turning.speedCountsPerSecond = 70000;
+    connect(turning);
+    cycle();
+    QTest::qWait(150);
+    PaintCounter counter;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        counter.paints.clear();
+        qApp->installEventFilter(&counter);
+        // The labels change places at the frame after the cycle's last reply; frames go on after it.
+        const bool straight = cycle(1);
+        QTest::qWait(150);
+        qApp->removeEventFilter(&counter);
+        if (!straight)
+            continue;
+        const QString shown = shownEcho()->objectName();
+        const QString hidden = shown == QStringLiteral("lblRxBuffer1") ? QStringLiteral("lblRxBuffer2")
+                                                                      : QStringLiteral("lblRxBuffer1");
+        EXPECT_EQ(counter.paints[shown], 1) << qPrintable(shown);
+        EXPECT_EQ(counter.paints[hidden], 0) << qPrintable(hidden);
         form.TrenutniUkazIdx = 1;
     }
 }
