@@ -3,8 +3,8 @@
 
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QTextLayout>
 
 #include <cmath>
 
@@ -33,7 +33,7 @@ bool EchoLabel::isEchoText(const QString &text)
     return true;
 }
 
-const EchoLabel::Word &EchoLabel::word(QStringView text)
+const ShapedText &EchoLabel::word(QStringView text)
 {
     // Words have at most two characters of 16 bits: both make the key.
     quint32 key = 0;
@@ -43,19 +43,7 @@ const EchoLabel::Word &EchoLabel::word(QStringView text)
     if (found != m_words.constEnd())
         return *found;
     // The word and its blank, shaped as the label's own layout shapes them.
-    QTextLayout layout(text.toString() + u' ', font());
-    layout.setCacheEnabled(true);
-    QTextOption option;
-    option.setTextDirection(Qt::LeftToRight);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    line.setPosition(QPointF(0.0, 0.0));
-    layout.endLayout();
-    Word word;
-    word.glyphs = line.glyphRuns();
-    word.advance = line.horizontalAdvance();
-    return *m_words.insert(key, word);
+    return *m_words.insert(key, shapeAlone(text.toString() + u' ', font()));
 }
 
 void EchoLabel::paintEvent(QPaintEvent *event)
@@ -90,7 +78,7 @@ void EchoLabel::paintEvent(QPaintEvent *event)
         qreal x = area.left();
         // Every blank moves on by its own width, also where two stand together.
         for (const QStringView wordText : lineText.split(u' ')) {
-            const Word &shaped = word(wordText);
+            const ShapedText &shaped = word(wordText);
             for (const QGlyphRun &run : shaped.glyphs)
                 painter.drawGlyphRun(QPointF(x, area.top() + top), run);
             x += shaped.advance;

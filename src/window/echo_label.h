@@ -9,7 +9,8 @@
 // drawn by the label itself. The label is opaque: it fills itself with the window's background
 // colour first.
 
-#include <QGlyphRun>
+#include "shaped_text.h"
+
 #include <QHash>
 #include <QLabel>
 
@@ -23,16 +24,11 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    // A word with its trailing blank: the glyphs laid out from x 0 on the baseline at the
-    // font's ascent, and how far the next word starts.
-    struct Word {
-        QList<QGlyphRun> glyphs;
-        qreal advance = 0.0;
-    };
-    const Word &word(QStringView text);
+    // A word with its trailing blank, shaped once.
+    const ShapedText &word(QStringView text);
     // True when the text is made of words of at most two Latin letters or digits, blanks and
     // line feeds.
     static bool isEchoText(const QString &text);
 
-    QHash<quint32, Word> m_words;
+    QHash<quint32, ShapedText> m_words;
 };

@@ -3,8 +3,8 @@
 
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QTextLayout>
 
 #include <cmath>
 
@@ -28,23 +28,12 @@ const ReadoutLabel::Shaped &ReadoutLabel::shaped(QChar character)
     if (found != m_characters.constEnd())
         return *found;
     // The character shaped as the label's own layout shapes a line of text.
-    QTextLayout layout(QString(character), font());
-    layout.setCacheEnabled(true);
-    QTextOption option;
-    option.setTextDirection(Qt::LeftToRight);
-    option.setFlags(QTextOption::IncludeTrailingSpaces);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    line.setPosition(QPointF(0.0, 0.0));
-    layout.endLayout();
     Shaped shaped;
-    shaped.glyphs = line.glyphRuns();
-    shaped.advance = line.horizontalAdvance();
+    static_cast<ShapedText &>(shaped) = shapeAlone(QString(character), font());
     // A character drawn from another font may make its line taller, which moves the baseline of
     // the whole text: such a character is left to the label.
     const QFontMetricsF metrics(font());
-    shaped.fits = line.ascent() == metrics.ascent() && line.descent() == metrics.descent();
+    shaped.fits = shaped.ascent == metrics.ascent() && shaped.descent == metrics.descent();
     return *m_characters.insert(character.unicode(), shaped);
 }
 

@@ -8,10 +8,10 @@
 // Only texts of digits, signs, separators, blanks and the degree sign are drawn that way, on one
 // line, in a label without margin or rich text; anything else is drawn by the label itself.
 
-#include <QGlyphRun>
+#include "shaped_text.h"
+
 #include <QHash>
 #include <QLabel>
-#include <QList>
 
 class ReadoutLabel : public QLabel {
     Q_OBJECT
@@ -27,12 +27,9 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    // A character shaped alone: its glyphs laid out from x 0 on the baseline of its line, how
-    // far the next character starts, and whether its line has the font's own height, so that
-    // it may stand in a line of the others.
-    struct Shaped {
-        QList<QGlyphRun> glyphs;
-        qreal advance = 0.0;
+    // A character shaped alone, and whether its line has the font's own height, so that it may
+    // stand in a line of the others.
+    struct Shaped : ShapedText {
         bool fits = false;
     };
     const Shaped &shaped(QChar character);
