@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QVarLengthArray>
 
 #include <cmath>
 
@@ -78,12 +79,15 @@ void ReadoutLabel::paintEvent(QPaintEvent *event)
     const QRect area = contentsRect();
     const QFontMetricsF metrics(font());
     const qreal height = metrics.ascent() + metrics.descent();
+    // Every character was shaped by drawsItself(): look each up once.
+    QVarLengthArray<const Shaped *, 16> characters;
     qreal width = 0.0;
     qreal trailingBlanks = 0.0;
     for (const QChar character : content) {
-        const qreal advance = shaped(character).advance;
-        width += advance;
-        trailingBlanks = character == u' ' ? trailingBlanks + advance : 0.0;
+        const Shaped &glyphs = shaped(character);
+        characters.append(&glyphs);
+        width += glyphs.advance;
+        trailingBlanks = character == u' ' ? trailingBlanks + glyphs.advance : 0.0;
     }
     const Qt::Alignment placing = alignment();
     qreal xOffset = 0.0;
@@ -101,8 +105,8 @@ void ReadoutLabel::paintEvent(QPaintEvent *event)
         painter.setClipRect(area, Qt::IntersectClip);
     // The pen the style gives a label's text.
     painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
-    // The glyphs of all characters go into one run per font, drawn in one call: a call costs
-    // several times what its glyphs do.
+    // The glyphs go into one run for each stretch of characters in one font, drawn in one call:
+    // a call costs several times what its glyphs do.
     qreal x = onLayoutGrid(area.x() + xOffset);
     const qreal top = onLayoutGrid(area.y() + yOffset);
     QGlyphRun line;
@@ -117,9 +121,8 @@ void ReadoutLabel::paintEvent(QPaintEvent *event)
         indexes.clear();
         positions.clear();
     };
-    for (const QChar character : content) {
-        const Shaped &glyphs = shaped(character);
-        for (const QGlyphRun &run : glyphs.glyphs) {
+    for (const Shaped *glyphs : std::as_const(characters)) {
+        for (const QGlyphRun &run : glyphs->glyphs) {
             if (run.rawFont() != line.rawFont()) {
                 drawLine();
                 line.setRawFont(run.rawFont());
@@ -128,7 +131,7 @@ void ReadoutLabel::paintEvent(QPaintEvent *event)
             for (const QPointF &position : run.positions())
                 positions.append(QPointF(x, top) + position);
         }
-        x += glyphs.advance;
+        x += glyphs->advance;
     }
     drawLine();
 }
