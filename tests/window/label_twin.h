@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// What a plain label would show in place of one of the window's own: the echo's drawing is
-// compared with it pixel for pixel.
+// What a plain label would show in place of one of the window's own: the echo's and the
+// position panels' drawing is compared with it pixel for pixel.
 
 #include <QImage>
 #include <QLabel>
@@ -11,15 +11,23 @@
 
 #include <memory>
 
-// A plain label standing in for `echo`: same font, palette, size, alignment and text format.
-inline std::unique_ptr<QLabel> plainTwinOf(const QLabel &echo)
+// A plain label standing in for one of the window's own: same font, palette, size, alignment,
+// text format, frame, filled background, margin and indent.
+inline std::unique_ptr<QLabel> plainTwinOf(const QLabel &label)
 {
     auto twin = std::make_unique<QLabel>();
-    twin->setFont(echo.font());
-    twin->setPalette(echo.palette());
-    twin->setTextFormat(echo.textFormat());
-    twin->setAlignment(echo.alignment());
-    twin->setFixedSize(echo.size());
+    twin->setFont(label.font());
+    twin->setPalette(label.palette());
+    twin->setTextFormat(label.textFormat());
+    twin->setAlignment(label.alignment());
+    twin->setFixedSize(label.size());
+    twin->setFrameShape(label.frameShape());
+    twin->setFrameShadow(label.frameShadow());
+    twin->setLineWidth(label.lineWidth());
+    twin->setMidLineWidth(label.midLineWidth());
+    twin->setAutoFillBackground(label.autoFillBackground());
+    twin->setMargin(label.margin());
+    twin->setIndent(label.indent());
     return twin;
 }
 

@@ -19,20 +19,6 @@
 
 namespace {
 
-// A plain label standing in for `readout`, its frame and filled background included.
-std::unique_ptr<QLabel> framedTwinOf(const QLabel &readout)
-{
-    std::unique_ptr<QLabel> twin = plainTwinOf(readout);
-    twin->setFrameShape(readout.frameShape());
-    twin->setFrameShadow(readout.frameShadow());
-    twin->setLineWidth(readout.lineWidth());
-    twin->setMidLineWidth(readout.midLineWidth());
-    twin->setAutoFillBackground(readout.autoFillBackground());
-    twin->setMargin(readout.margin());
-    twin->setIndent(readout.indent());
-    return twin;
-}
-
 TEST(ReadoutLabel, PaintsEveryPositionReadoutAsAPlainLabelDoes)
 {
     TMainForm form;
@@ -70,7 +56,7 @@ TEST(ReadoutLabel, PaintsEveryPositionReadoutAsAPlainLabelDoes)
                 readout->setFont(smaller);
                 ASSERT_LT(QFontMetrics(smaller).height(), readout->contentsRect().height());
             }
-            const std::unique_ptr<QLabel> twin = framedTwinOf(*readout);
+            const std::unique_ptr<QLabel> twin = plainTwinOf(*readout);
             const QImage blank = painted(*twin);
             for (const QString &text : readouts + others) {
                 SCOPED_TRACE(text.toStdString());
