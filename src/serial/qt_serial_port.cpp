@@ -27,6 +27,7 @@ bool QtSerialPort::open(const QString &path)
         port_.close();
     clearErrorIfSet();
     lowLatency_ = LowLatencyMode::Unknown;
+    replyArrival().forget();
     // QSerialPort would look for a bare name in /dev.
     const QString location = absolutePortPath(path);
     port_.setPortName(location);

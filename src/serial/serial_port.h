@@ -4,6 +4,8 @@
 // The operations a request/reply exchange needs from a serial port. The program uses the
 // QSerialPort implementation; tests use a scripted fake that can force any failure.
 
+#include "reply_arrival.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -43,6 +45,13 @@ public:
     virtual QString errorText() const = 0;
     // What became of the low-latency request made when the port was opened.
     virtual LowLatencyMode lowLatencyMode() const { return LowLatencyMode::Unknown; }
+
+    // When this port's replies have come whole, kept with the port so that it goes with the
+    // encoder it was learnt from; implementations forget it when they open a device.
+    ReplyArrival &replyArrival() { return replyArrival_; }
+
+private:
+    ReplyArrival replyArrival_;
 };
 
 } // namespace serial

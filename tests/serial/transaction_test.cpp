@@ -140,6 +140,53 @@ TEST(Transaction, AFlowingReplySleepsOutItsLineTimeAndAStalledOneBlocksAgain)
     EXPECT_LE(stalled.record().inputQueries, 8);
 }
 
+TEST(Transaction, ARequestWhoseRepliesCameByAKnownTimeSleepsUntilThenAndLooksOnce)
+{
+    // The reply's first bytes after 8 ms, its last a millisecond later.
+    FakeSerialPort port(true);
+    port.configure(115200);
+    int lastMs = 9;
+    port.setResponder([&lastMs](const QByteArray &) {
+        return QList<FakeReplyChunk>{{lastMs - 1, "abc"}, {lastMs, "def"}};
+    });
+    const QByteArray request = QByteArrayLiteral("1");
+    QByteArray reply;
+    struct Step {
+        const char *name;
+        int replyWholeAtMs;
+        TransactionResult result;
+        bool waitsInTheDriver;
+    };
+    const Step steps[] = {
+        {"unknown: waits for the first byte", 9, TransactionResult::Complete, true},
+        {"learnt", 9, TransactionResult::Complete, false},
+        {"learnt, again", 9, TransactionResult::Complete, false},
+        {"slower: waits again", 20, TransactionResult::Complete, true},
+        {"slower, learnt", 20, TransactionResult::Complete, false},
+        {"faster: taken when it was due", 5, TransactionResult::Complete, false},
+        {"silent: forgotten", 400, TransactionResult::Incomplete, true},
+        {"unknown again", 9, TransactionResult::Complete, true},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        lastMs = step.replyWholeAtMs;
+        const int waitsBefore = port.record().waits;
+        const int queriesBefore = port.record().inputQueries;
+        const Timed t = timedTransaction(&port, request, 6, reply);
+        EXPECT_EQ(t.result, step.result);
+        EXPECT_EQ(port.record().waits > waitsBefore, step.waitsInTheDriver);
+        if (step.result != TransactionResult::Complete)
+            continue;
+        EXPECT_EQ(reply, QByteArrayLiteral("abcdef"));
+        // Never before the reply is whole, and not long after it was due.
+        EXPECT_GE(t.elapsedMs, std::min(step.replyWholeAtMs, 9));
+        EXPECT_LT(t.elapsedMs, std::max(step.replyWholeAtMs, 20) + 15);
+        if (!step.waitsInTheDriver) {
+            EXPECT_EQ(port.record().inputQueries - queriesBefore, 1);
+        }
+    }
+}
+
 TEST(Transaction, APortThatWillNotWaitDoesNotMakeTheLoopSpin)
 {
     FakeSerialPort port(true);

@@ -85,6 +85,7 @@ bool FakeSerialPort::open(const QString &path)
     ++record_->opens;
     record_->openedPath = path;
     open_ = true;
+    replyArrival().forget();
     errorText_.clear();
     return true;
 }
