@@ -127,11 +127,13 @@ void TMainForm::DecodeResponse(int index)
     if (!reading.position.error)
         pending.dialAngle = reading.position.kot;
 
-    // A window that is not shown at all paints no frames to wait for.
-    if (isVisible())
-        m_paintPacer->requestFrame();
-    else
+    // A window that is not shown at all paints no frames to wait for. One that is shown but out
+    // of sight (minimised, wholly covered) needs no frame until it comes back into sight, which
+    // asks for one itself.
+    if (!isVisible())
         showPendingReadouts();
+    else if (readoutsOnScreen())
+        m_paintPacer->requestFrame();
 }
 
 bool TMainForm::readoutsOnScreen() const
