@@ -33,17 +33,47 @@ bool EchoLabel::isEchoText(const QString &text)
     return true;
 }
 
-const ShapedText &EchoLabel::word(QStringView text)
+EchoLabel::Words &EchoLabel::wordsIn(const QFont &font)
 {
-    // Words have at most two characters of 16 bits: both make the key.
+    static QHash<QString, Words> byFont;
+    return byFont[font.key()];
+}
+
+namespace {
+
+// Words have at most two characters of 16 bits: both make the key.
+quint32 wordKey(QStringView text)
+{
     quint32 key = 0;
     for (const QChar character : text)
         key = (key << 16) | character.unicode();
-    auto found = m_words.constFind(key);
-    if (found != m_words.constEnd())
+    return key;
+}
+
+bool isHexDigit(QChar character)
+{
+    return (character >= u'0' && character <= u'9') || (character >= u'A' && character <= u'F');
+}
+
+} // namespace
+
+const ShapedText &EchoLabel::word(Words &words, QStringView text, const QFont &font)
+{
+    const quint32 key = wordKey(text);
+    auto found = words.constFind(key);
+    if (found != words.constEnd())
         return *found;
+    // A byte's two digits: the first of the 256 to be needed brings all of them.
+    if (text.size() == 2 && isHexDigit(text[0]) && isHexDigit(text[1])) {
+        for (int value = 0; value < 256; ++value) {
+            const QString byte = QString::number(value, 16).rightJustified(2, u'0').toUpper();
+            if (!words.contains(wordKey(byte)))
+                words.insert(wordKey(byte), shapeAlone(byte + u' ', font));
+        }
+        return *words.constFind(key);
+    }
     // The word and its blank, shaped as the label's own layout shapes them.
-    return *m_words.insert(key, shapeAlone(text.toString() + u' ', font()));
+    return *words.insert(key, shapeAlone(text.toString() + u' ', font));
 }
 
 void EchoLabel::paintEvent(QPaintEvent *event)
@@ -70,6 +100,7 @@ void EchoLabel::paintEvent(QPaintEvent *event)
     // height and the leading below the last, and no line is drawn once the lines so far fill
     // the label.
     const QFontMetricsF metrics(font());
+    Words &words = wordsIn(font());
     const qreal leading = metrics.leading();
     const qreal lineHeight = metrics.ascent() + metrics.descent();
     qreal top = -leading;
@@ -78,7 +109,7 @@ void EchoLabel::paintEvent(QPaintEvent *event)
         qreal x = area.left();
         // Every blank moves on by its own width, also where two stand together.
         for (const QStringView wordText : lineText.split(u' ')) {
-            const ShapedText &shaped = word(wordText);
+            const ShapedText &shaped = word(words, wordText, font());
             for (const QGlyphRun &run : shaped.glyphs)
                 painter.drawGlyphRun(QPointF(x, area.top() + top), run);
             x += shaped.advance;
@@ -87,11 +118,4 @@ void EchoLabel::paintEvent(QPaintEvent *event)
         if (top >= area.height())
             break;
     }
-}
-
-void EchoLabel::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
-        m_words.clear();
-    QLabel::changeEvent(event);
 }

@@ -5,7 +5,9 @@
 // is made of a few short words only: a command letter and bytes as two hex digits, separated
 // by blanks. A plain label lays out and shapes its whole text again at every repaint; this one
 // shapes each word once, keeps the glyphs, and draws a line by placing the words one after
-// the other where the label would have drawn them. Any other text, or a disabled label, is
+// the other where the label would have drawn them. Both echo labels share the words shaped in
+// their font, and the 256 bytes are shaped together the first time one is needed, so that a
+// turning shaft's new bytes do not cost a shaping now and then for minutes. Any other text, or a disabled label, is
 // drawn by the label itself. The label is opaque: it fills itself with the window's background
 // colour first.
 
@@ -21,14 +23,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
+    using Words = QHash<quint32, ShapedText>;
+
+    // The words shaped in `font` so far, shared by every echo label.
+    static Words &wordsIn(const QFont &font);
     // A word with its trailing blank, shaped once.
-    const ShapedText &word(QStringView text);
+    static const ShapedText &word(Words &words, QStringView text, const QFont &font);
     // True when the text is made of words of at most two Latin letters or digits, blanks and
     // line feeds.
     static bool isEchoText(const QString &text);
-
-    QHash<quint32, ShapedText> m_words;
 };
