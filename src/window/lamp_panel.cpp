@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "lamp_panel.h"
 
+#include <QMovie>
 #include <QPainter>
+#include <QPicture>
 
 LampPanel::LampPanel(QWidget *parent) : QLabel(parent)
 {
@@ -26,10 +28,15 @@ void LampPanel::setColour(const QColor &colour)
 
 void LampPanel::paintEvent(QPaintEvent *event)
 {
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), colour());
-    }
+    QPainter painter(this);
+    painter.fillRect(rect(), colour());
     m_colourShown = true;
+    // The communication lamp blinks at every frame: without text, all the label would add is its
+    // frame, drawn here in the same painter rather than in a second one the label would open.
+    if (text().isEmpty() && pixmap().isNull() && picture().isNull() && movie() == nullptr) {
+        drawFrame(&painter);
+        return;
+    }
+    painter.end();
     QLabel::paintEvent(event);
 }

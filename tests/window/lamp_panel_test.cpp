@@ -2,6 +2,7 @@
 // The lamp panel paints the colour it was given.
 
 #include "colours.h"
+#include "label_twin.h"
 #include "lamp_panel.h"
 
 #include <QImage>
@@ -22,6 +23,36 @@ TEST(LampPanel, ShowsTheColourLastSet)
         image.fill(Qt::white);
         lamp.render(&image);
         EXPECT_EQ(image.pixelColor(6, 6), colourFromNumber(next));
+    }
+}
+
+TEST(LampPanel, LooksAsAPlainFramedLabelFilledWithItsColour)
+{
+    // The communication lamp's frame and no text, then a lamp with a caption.
+    for (const QString &caption : {QString(), QStringLiteral("Err")}) {
+        SCOPED_TRACE(caption.toStdString());
+        LampPanel lamp;
+        lamp.resize(40, 14);
+        lamp.setFrameShape(QFrame::Panel);
+        lamp.setFrameShadow(QFrame::Sunken);
+        lamp.setAlignment(Qt::AlignCenter);
+        lamp.setText(caption);
+        for (const quint32 next : {colour::Green, colour::DarkGreen, colour::Silver}) {
+            SCOPED_TRACE(next);
+            setLampColour(&lamp, next);
+            const std::unique_ptr<QLabel> twin = plainTwinOf(lamp);
+            QPalette filled = twin->palette();
+            filled.setColor(QPalette::Window, colourFromNumber(next));
+            twin->setPalette(filled);
+            twin->setAutoFillBackground(true);
+            twin->setText(caption);
+            const QImage expected = painted(*twin);
+            EXPECT_TRUE(painted(lamp) == expected);
+            // The frame really is drawn: not only the colour.
+            QImage bare(lamp.size(), QImage::Format_ARGB32_Premultiplied);
+            bare.fill(colourFromNumber(next));
+            EXPECT_NE(expected, bare);
+        }
     }
 }
 
