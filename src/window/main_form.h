@@ -229,6 +229,10 @@ private:
         std::optional<float> dialAngle;
         // The echo label on show with the latest reply.
         bool echoShowsFirstLabel = false;
+        // The cycle that label completed last, when it was still on show as it completed: the
+        // window was out of sight and had not changed the labels' places. It takes the text
+        // once the window is in sight again, so that a window no one sees repaints no echo.
+        std::optional<QString> echoCycle;
     };
     PendingReadouts m_pendingReadouts;
     // Brings the readouts, lamps, dial and echo up to date with the pending readings.

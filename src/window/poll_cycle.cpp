@@ -159,7 +159,12 @@ void TMainForm::collectEchoLine(int index)
     line.replace(line.size() - 2, 2, u'\n');
     *m_echoCollected += line;
     if (index == 7) {
-        collecting->setText(*m_echoCollected);
+        if (collecting->isHidden()) {
+            collecting->setText(*m_echoCollected);
+            m_pendingReadouts.echoCycle.reset();
+        } else {
+            m_pendingReadouts.echoCycle = *m_echoCollected;
+        }
         m_echoCollected.reset();
         BufDisp = BufDisp == 1 ? 2 : 1;
     }
@@ -182,6 +187,8 @@ void TMainForm::showPendingReadouts()
     // Showing a shown widget is not free: only a change of place touches the echo labels.
     QLabel *showing = pending.echoShowsFirstLabel ? ui->lblRxBuffer1 : ui->lblRxBuffer2;
     QLabel *collecting = pending.echoShowsFirstLabel ? ui->lblRxBuffer2 : ui->lblRxBuffer1;
+    if (pending.echoCycle)
+        showing->setText(*pending.echoCycle);
     if (showing->isHidden())
         showing->show();
     if (!collecting->isHidden())

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Polls a turning simulated encoder with the window on the X display of $DISPLAY, then takes the
-// window out of sight and checks that its position readout stands still while the replies go
-// on; then stops polling, brings the window back and checks that the readout shows the last
+// window out of sight and checks that its position readout stands still and no frames are
+// painted while the replies go on; then stops polling, brings the window back and checks that the readout shows the last
 // reply at once, with no further reply to bring it.
 //   minimised: the window manager minimises the window and restores it;
 //   covered:   a window of the probe's own, with no frame and outside the window manager, first
@@ -14,12 +14,14 @@
 #include "main_form.h"
 
 #include "poll_decoding.h"
+#include "quarn_konstante.h"
 #include "simulated_encoder.h"
 #include "wait_for.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QSpinBox>
@@ -41,6 +43,32 @@ public:
     QString degreesText() const { return findChild<QLabel *>(QStringLiteral("pnlAbsPosDeg"))->text(); }
     // What the readout must say for the last reply.
     QString lastReplyDegrees() const { return quarn::angleText(kot, QLocale()); }
+    // The echo label on show and its text.
+    QString echoShown() const
+    {
+        for (const char *name : {"lblRxBuffer1", "lblRxBuffer2"}) {
+            if (const auto *echo = findChild<QLabel *>(QString::fromLatin1(name)); !echo->isHidden())
+                return echo->text();
+        }
+        return QStringLiteral("(no echo label on show)");
+    }
+    // What the echo must show: the last whole cycle of replies, one line each.
+    QString completedCycle;
+
+protected:
+    void DecodeResponse(int index) override
+    {
+        TMainForm::DecodeResponse(index);
+        if (index == 1)
+            m_cycle.clear();
+        m_cycle += quarn::hexEchoLine(quarn::pollCommand(index), QByteArray::fromHex(RxBufferHex))
+                       .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        if (index == 7)
+            completedCycle = m_cycle;
+    }
+
+private:
+    QString m_cycle;
 };
 
 // Whether a compositing manager runs on the first screen: it owns the selection _NET_WM_CM_S0.
@@ -85,6 +113,20 @@ bool settledCompositing()
     }
     return state;
 }
+
+// Counts the window's paint requests: each frame the window paints starts with one.
+class FrameCounter : public QObject {
+public:
+    int frames = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::UpdateRequest)
+            ++frames;
+        return false;
+    }
+};
 
 int fail(const char *what, int code = 1)
 {
@@ -141,12 +183,22 @@ int main(int argc, char **argv)
         if (!waitFor([&] { return !form.windowHandle()->isExposed(); }, 10000))
             return fail("the window manager did not hide the minimised window", 2);
     }
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
     QTest::qWait(100);
     const QString whileHidden = form.degreesText();
+    FrameCounter frames;
+    form.installEventFilter(&frames);
     QTest::qWait(400);
+    form.removeEventFilter(&frames);
     if (form.degreesText() != whileHidden)
         return fail(covered ? "the readout changed while the window was wholly covered"
                             : "the readout changed while the window was minimised");
+    // Eight frames fall due in that time; a window out of sight has nothing to paint in them
+    // (the blinking caret of a focused box aside, which the probe took away).
+    if (frames.frames > 1)
+        return fail(covered ? "the wholly covered window went on painting frames"
+                            : "the minimised window went on painting frames");
     if (form.lastReplyDegrees() == whileHidden)
         return fail("no new reply came while the window was out of sight");
 
@@ -167,6 +219,11 @@ int main(int argc, char **argv)
     if (!waitFor([&] { return form.degreesText() == expected; }, 300))
         return fail(covered ? "the uncovered window did not show the last reply"
                             : "the restored window did not show the last reply");
+    // The echo as well: the cycle completed last, whole, although its label was on show, out of
+    // sight, when it completed.
+    if (!waitFor([&] { return form.echoShown() == form.completedCycle; }, 300))
+        return fail(covered ? "the uncovered window did not show the last whole echo cycle"
+                            : "the restored window did not show the last whole echo cycle");
     std::printf("ok: held \"%s\" while %s, showed \"%s\" when back in sight\n", qPrintable(whileHidden),
                 covered ? "covered" : "minimised", qPrintable(expected));
     return 0;
