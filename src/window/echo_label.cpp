@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "echo_label.h"
 
+#include "copied_picture.h"
+
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <cmath>
+#include <optional>
 
 EchoLabel::EchoLabel(QWidget *parent) : QLabel(parent)
 {
@@ -76,21 +79,84 @@ const ShapedText &EchoLabel::word(Words &words, QStringView text, const QFont &f
     return *words.insert(key, shapeAlone(text.toString() + u' ', font));
 }
 
+bool EchoLabel::drawsItself(const QString &content) const
+{
+    const Qt::Alignment placing = alignment() & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask);
+    return isEnabled() && !content.isEmpty() && !wordWrap() && isEchoText(content) && frameWidth() == 0
+           && margin() == 0 && indent() <= 0 && placing == (Qt::AlignLeft | Qt::AlignTop);
+}
+
+namespace {
+
+// Everything an echo label's pixels depend on, when it draws itself into an image at a whole
+// pixel offset and at a pixel ratio of 1.
+struct Look {
+    QString text;
+    QSize size;
+    QString font;
+    QRgb background = 0;
+    QRgb pen = 0;
+    QImage::Format format = QImage::Format_Invalid;
+
+    bool operator==(const Look &) const = default;
+};
+
+// The two echo labels change places once a poll cycle, and the one that comes to show is
+// painted whole. With a standing shaft its text is the text painted last time: then the picture
+// of it is kept and copied instead of drawing its glyphs again. Both labels share it.
+struct Pictures {
+    std::optional<Look> drawn;    // what was drawn last
+    std::optional<Look> pictured; // what `picture` shows
+    QImage picture;
+};
+
+Pictures &pictures()
+{
+    static Pictures shared;
+    return shared;
+}
+
+} // namespace
+
 void EchoLabel::paintEvent(QPaintEvent *event)
 {
-    {
-        // The window's own background colour, which the label inherits and would show through.
-        QPainter background(this);
-        background.fillRect(event->rect(), palette().brush(QPalette::Window));
-    }
     const QString content = text();
-    const Qt::Alignment placing = alignment() & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask);
-    if (!isEnabled() || content.isEmpty() || wordWrap() || !isEchoText(content) || frameWidth() != 0
-        || margin() != 0 || indent() > 0 || placing != (Qt::AlignLeft | Qt::AlignTop)) {
+    if (!drawsItself(content)) {
+        {
+            // The window's own background colour, which the label inherits and would show
+            // through.
+            QPainter background(this);
+            background.fillRect(event->rect(), palette().brush(QPalette::Window));
+        }
         QLabel::paintEvent(event);
         return;
     }
     QPainter painter(this);
+    std::optional<Look> look;
+    const QBrush background = palette().brush(QPalette::Window);
+    const QBrush ink = palette().brush(foregroundRole());
+    if (const std::optional<QImage::Format> format = copyableTarget(painter);
+        format && background.style() == Qt::SolidPattern && ink.style() == Qt::SolidPattern) {
+        look = Look{content, size(), font().key(), background.color().rgba(), ink.color().rgba(), *format};
+    }
+    Pictures &kept = pictures();
+    if (look && kept.drawn == look && kept.pictured != look) {
+        kept.picture = drawnPicture(size(), look->format,
+                                    [&](QPainter &onPicture) { draw(onPicture, rect(), content); });
+        kept.pictured = look;
+    }
+    if (look && kept.pictured == look) {
+        copyPicture(painter, kept.picture);
+        return;
+    }
+    draw(painter, event->rect(), content);
+    kept.drawn = look;
+}
+
+void EchoLabel::draw(QPainter &painter, const QRect &background, const QString &content) const
+{
+    // The window's own background colour, which the label inherits and would show through.
+    painter.fillRect(background, palette().brush(QPalette::Window));
     const QRect area = contentsRect();
     painter.setClipRect(area, Qt::IntersectClip);
     // The pen the style gives a label's text.

@@ -7,7 +7,8 @@
 // shapes each word once, keeps the glyphs, and draws a line by placing the words one after
 // the other where the label would have drawn them. Both echo labels share the words shaped in
 // their font, and the 256 bytes are shaped together the first time one is needed, so that a
-// turning shaft's new bytes do not cost a shaping now and then for minutes. Any other text, or a disabled label, is
+// turning shaft's new bytes do not cost a shaping now and then for minutes. A text drawn a second
+// time in a row, as a standing shaft's echo is, is kept as a picture and copied from then on. Any other text, or a disabled label, is
 // drawn by the label itself. The label is opaque: it fills itself with the window's background
 // colour first.
 
@@ -15,6 +16,8 @@
 
 #include <QHash>
 #include <QLabel>
+
+class QPainter;
 
 class EchoLabel : public QLabel {
     Q_OBJECT
@@ -34,4 +37,8 @@ private:
     // True when the text is made of words of at most two Latin letters or digits, blanks and
     // line feeds.
     static bool isEchoText(const QString &text);
+    // Whether the label draws `content` itself, or leaves it to QLabel.
+    bool drawsItself(const QString &content) const;
+    // Fills `background` and draws the lines of `content` as the label's layout places them.
+    void draw(QPainter &painter, const QRect &background, const QString &content) const;
 };

@@ -1,9 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "lamp_panel.h"
 
+#include "copied_picture.h"
+
 #include <QMovie>
 #include <QPainter>
 #include <QPicture>
+#include <QStyle>
+
+#include <functional>
+#include <optional>
+#include <utility>
 
 LampPanel::LampPanel(QWidget *parent) : QLabel(parent)
 {
@@ -26,17 +33,64 @@ void LampPanel::setColour(const QColor &colour)
     update();
 }
 
+namespace {
+
+// Everything a lamp without text paints depends on.
+struct LampLook {
+    QRgb colour = 0;
+    QSize size;
+    QRect frame;
+    int shape = 0;
+    int lineWidth = 0;
+    int midLineWidth = 0;
+    qint64 palette = 0;
+    const QStyle *style = nullptr;
+    bool active = false;
+    bool enabled = false;
+    QImage::Format format = QImage::Format_Invalid;
+
+    bool operator==(const LampLook &) const = default;
+};
+
+// The communication lamp blinks between two colours at every frame, and the status lamps have
+// a few: the pictures of the last few looks, shared by all lamps.
+const QImage &pictureOf(const LampLook &look, const std::function<void(QPainter &)> &draw)
+{
+    static QList<std::pair<LampLook, QImage>> kept;
+    for (const auto &[seen, picture] : std::as_const(kept)) {
+        if (seen == look)
+            return picture;
+    }
+    constexpr qsizetype MostKept = 32;
+    if (kept.size() == MostKept)
+        kept.removeFirst();
+    kept.append({look, drawnPicture(look.size, look.format, draw)});
+    return kept.constLast().second;
+}
+
+} // namespace
+
 void LampPanel::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), colour());
     m_colourShown = true;
-    // The communication lamp blinks at every frame: without text, all the label would add is its
-    // frame, drawn here in the same painter rather than in a second one the label would open.
-    if (text().isEmpty() && pixmap().isNull() && picture().isNull() && movie() == nullptr) {
-        drawFrame(&painter);
+    if (!text().isEmpty() || movie() != nullptr || !pixmap().isNull() || !picture().isNull()) {
+        painter.fillRect(rect(), colour());
+        painter.end();
+        QLabel::paintEvent(event);
         return;
     }
-    painter.end();
-    QLabel::paintEvent(event);
+    // Without text, all the label would add is its frame.
+    const auto drawLamp = [this](QPainter &onto) {
+        onto.fillRect(rect(), colour());
+        drawFrame(&onto);
+    };
+    if (const std::optional<QImage::Format> format = copyableTarget(painter)) {
+        const LampLook look{colour().rgba(), size(),         frameRect(),         frameStyle(),
+                            lineWidth(),     midLineWidth(), palette().cacheKey(), style(),
+                            isActiveWindow(), isEnabled(),   *format};
+        copyPicture(painter, pictureOf(look, drawLamp));
+        return;
+    }
+    drawLamp(painter);
 }

@@ -183,6 +183,31 @@ TEST_F(PollingWindow, EachNewEchoCycleIsOnScreenWithinAFrameAsAPlainLabelShowsIt
     }
 }
 
+TEST_F(PollingWindow, AStandingShaftsEchoLooksAsAPlainLabelAtEverySwap)
+{
+    // Every cycle is the same as the one before: from the second swap on, the label that comes
+    // to show copies the picture of the text painted the time before.
+    connect(sim::EncoderConfig{});
+    const std::unique_ptr<QLabel> twin = plainTwinOf(*form.control<QLabel>("lblRxBuffer1"));
+    cycle();
+    PaintCounter counter;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        counter.paints.clear();
+        qApp->installEventFilter(&counter);
+        cycle(1);
+        const QLabel *echo = shownEcho();
+        // Painted on its coming to show: what is on screen is its own picture, not the other's.
+        EXPECT_TRUE(waitFor([&] { return counter.paints[echo->objectName()] > 0; }, 300));
+        qApp->removeEventFilter(&counter);
+        ASSERT_EQ(echo->text().count(u'\n'), 7);
+        twin->setText(echo->text());
+        const QImage expected = painted(*twin).copy(QRect(QPoint(), onScreen(*echo).size()));
+        EXPECT_TRUE(onScreen(*echo) == expected);
+        form.TrenutniUkazIdx = 1;
+    }
+}
+
 TEST_F(PollingWindow, TheEchoLabelThatComesToShowIsPaintedOnceForItsCycle)
 {
     sim::EncoderConfig turning;
