@@ -40,7 +40,8 @@ TransactionResult runTransaction(SerialPort *port, const QByteArray &request, qi
         // This request's replies have come whole by a known time: sleep until then and look
         // once, instead of waking at the first byte and again at the last. Never past the
         // window.
-        const qint64 untilUs = std::min(std::max(*dueUs, pauseMs * 1000), (pauseMs + timing.replyWindowMs) * 1000);
+        const qint64 untilUs =
+            std::min(std::max(*dueUs, pauseMs * 1000), (pauseMs + timing.replyWindowMs) * 1000);
         if (const qint64 restUs = untilUs - elapsedUs(); restUs > 0)
             QThread::usleep(static_cast<unsigned long>(restUs));
     } else if (expectedLength > 0) {

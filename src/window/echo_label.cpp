@@ -3,6 +3,7 @@
 
 #include "copied_picture.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QPaintEvent>
@@ -36,10 +37,26 @@ bool EchoLabel::isEchoText(const QString &text)
     return true;
 }
 
-EchoLabel::Words &EchoLabel::wordsIn(const QFont &font)
+QHash<QString, EchoLabel::Words> &EchoLabel::wordsByFont()
 {
     static QHash<QString, Words> byFont;
-    return byFont[font.key()];
+    return byFont;
+}
+
+void EchoLabel::forgetWords()
+{
+    wordsByFont().clear();
+}
+
+EchoLabel::Words &EchoLabel::wordsIn(const QFont &font)
+{
+    // Shaped glyphs hold on to their font's engine: they go while the application still has its
+    // fonts, not after it, with the program's other static data.
+    [[maybe_unused]] static const bool forgottenAtExit = [] {
+        qAddPostRoutine(&EchoLabel::forgetWords);
+        return true;
+    }();
+    return wordsByFont()[font.key()];
 }
 
 namespace {

@@ -32,6 +32,8 @@ private:
 
     // The words shaped in `font` so far, shared by every echo label.
     static Words &wordsIn(const QFont &font);
+    static QHash<QString, Words> &wordsByFont();
+    static void forgetWords();
     // A word with its trailing blank, shaped once.
     static const ShapedText &word(Words &words, QStringView text, const QFont &font);
     // True when the text is made of words of at most two Latin letters or digits, blanks and
