@@ -13,7 +13,12 @@
 # Prints each round's window-thread processor time, poll rate and wake-ups, then the mean of each
 # build. On a shared machine only figures from runs taken side by side compare.
 #
-#   bench/poll/poll_rounds.sh [--rounds 5] [--seconds 8] [--x11] [--idle] [--floor] NAME=POLL_BENCH [...]
+# With --together, the builds of a round run at the same time instead of one after another, and
+# the means end with the difference of each build from the first, state by state, with its
+# standard error: on a shared machine whose load changes from second to second, two builds that
+# run together see the same load, so their difference is steadier than their figures.
+#
+#   bench/poll/poll_rounds.sh [--rounds 5] [--seconds 8] [--x11] [--idle] [--floor] [--together] NAME=POLL_BENCH [...]
 #
 # e.g. bench/poll/poll_rounds.sh --x11 --floor before=/tmp/old/build/bench/poll/poll_bench now=build/bench/poll/poll_bench
 set -euo pipefail
@@ -23,6 +28,7 @@ seconds=8
 x11=false
 idle=false
 floor=false
+together=false
 builds=()
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -31,6 +37,7 @@ while [ $# -gt 0 ]; do
     --x11) x11=true; shift ;;
     --idle) idle=true; shift ;;
     --floor) floor=true; shift ;;
+    --together) together=true; shift ;;
     *=*) builds+=("$1"); shift ;;
     *) echo "poll_rounds.sh: NAME=PATH of a poll_bench expected, got '$1'" >&2; exit 2 ;;
     esac
@@ -76,47 +83,69 @@ if $floor; then
 fi
 
 declare -A sum count value
+# The command line that runs `build` (NAME=PATH) in `mode`, in the array `command`.
+command_for() {
+    local mode=$1 build=$2 flags=() platform=(env QT_QPA_PLATFORM=offscreen) state
+    case "$mode" in
+    hidden) flags=(--hidden) ;;
+    minimised) flags=(--minimised) ;;
+    covered) flags=(--covered) ;;
+    hidden-idle) flags=(--hidden --idle) ;;
+    minimised-idle) flags=(--minimised --idle) ;;
+    bare) flags=(--bare) ;;
+    shown-floor) flags=(--floor) ;;
+    hidden-floor) flags=(--floor --hidden) ;;
+    minimised-floor) flags=(--floor --minimised) ;;
+    covered-floor) flags=(--floor --covered) ;;
+    esac
+    state=${mode%-idle}
+    state=${state%-floor}
+    if [ -n "$display" ] && { [ "$state" = shown ] || [ "$state" = covered ] || [ "$state" = minimised ]; }; then
+        platform=(env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb)
+    fi
+    command=("${platform[@]}" "${build#*=}" --seconds "$seconds" "${flags[@]}")
+}
+# Notes the figures of one run from its output in the file `out`.
+record() {
+    local mode=$1 name=$2 round=$3 out cpu rate wakes
+    out=$(cat "$4")
+    cpu=$(sed -n 's/.*window thread CPU .*: \([0-9.]*\) % of one core.*/\1/p' <<<"$out")
+    rate=$(sed -n 's/.*per second, \([0-9.]*\) % of the timer.*/\1/p' <<<"$out")
+    wakes=$(sed -n 's/.*, \([0-9.]*\) per poll step.*/\1/p' <<<"$out")
+    printf '%-16s round %d  %-10s CPU %5s %%  poll rate %5s %%  wake-ups per step %s\n' \
+        "$mode" "$round" "$name" "$cpu" "$rate" "$wakes"
+    if [ -n "$cpu" ]; then
+        value[$mode/$name/$round]=$cpu
+        sum[$mode/$name]=$(awk -v a="${sum[$mode/$name]:-0}" -v b="$cpu" 'BEGIN { print a + b }')
+        count[$mode/$name]=$((${count[$mode/$name]:-0} + 1))
+    fi
+}
+outputs=$(mktemp -d "${TMPDIR:-/tmp}/poll-rounds-out.XXXXXX")
 for round in $(seq 1 "$rounds"); do
     for mode in "${modes[@]}"; do
         mode_builds=("${builds[@]}")
         # The floor does not depend on the build: one run a round.
         [ "${mode%-floor}" != "$mode" ] && mode_builds=("floor=${floor_build#*=}")
+        index=0
         for build in "${mode_builds[@]}"; do
-            name=${build%%=*}
-            flags=()
-            platform=(env QT_QPA_PLATFORM=offscreen)
-            case "$mode" in
-            hidden) flags=(--hidden) ;;
-            minimised) flags=(--minimised) ;;
-            covered) flags=(--covered) ;;
-            hidden-idle) flags=(--hidden --idle) ;;
-            minimised-idle) flags=(--minimised --idle) ;;
-            bare) flags=(--bare) ;;
-            shown-floor) flags=(--floor) ;;
-            hidden-floor) flags=(--floor --hidden) ;;
-            minimised-floor) flags=(--floor --minimised) ;;
-            covered-floor) flags=(--floor --covered) ;;
-            esac
-            state=${mode%-idle}
-            state=${state%-floor}
-            if [ -n "$display" ] && { [ "$state" = shown ] || [ "$state" = covered ] || [ "$state" = minimised ]; }; then
-                platform=(env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb)
-            fi
+            command_for "$mode" "$build"
             # A build without this mode (an older one) leaves the round blank.
-            out=$("${platform[@]}" "${build#*=}" --seconds "$seconds" "${flags[@]}" 2>/dev/null) || out=
-            cpu=$(sed -n 's/.*window thread CPU .*: \([0-9.]*\) % of one core.*/\1/p' <<<"$out")
-            rate=$(sed -n 's/.*per second, \([0-9.]*\) % of the timer.*/\1/p' <<<"$out")
-            wakes=$(sed -n 's/.*, \([0-9.]*\) per poll step.*/\1/p' <<<"$out")
-            printf '%-16s round %d  %-10s CPU %5s %%  poll rate %5s %%  wake-ups per step %s\n' \
-                "$mode" "$round" "$name" "$cpu" "$rate" "$wakes"
-            if [ -n "$cpu" ]; then
-                value[$mode/$name/$round]=$cpu
-                sum[$mode/$name]=$(awk -v a="${sum[$mode/$name]:-0}" -v b="$cpu" 'BEGIN { print a + b }')
-                count[$mode/$name]=$((${count[$mode/$name]:-0} + 1))
+            if $together; then
+                { "${command[@]}" 2>/dev/null || true; } >"$outputs/$index" &
+            else
+                { "${command[@]}" 2>/dev/null || true; } >"$outputs/$index"
             fi
+            index=$((index + 1))
+        done
+        wait
+        index=0
+        for build in "${mode_builds[@]}"; do
+            record "$mode" "${build%%=*}" "$round" "$outputs/$index"
+            index=$((index + 1))
         done
     done
 done
+rm -rf "$outputs"
 mean() { awk -v s="${sum[$1]}" -v n="${count[$1]}" 'BEGIN { printf "%.2f", s / n }'; }
 for mode in "${modes[@]}"; do
     mode_builds=("${builds[@]}")
@@ -148,6 +177,27 @@ if $floor; then
                 'BEGIN { n = split(d, r, " "); lo = r[1]; hi = r[1]
                          for (i = 2; i <= n; i++) { if (r[i] < lo) lo = r[i]; if (r[i] > hi) hi = r[i] }
                          printf "above the floor %-9s %-10s %+.2f points (%.2f %% less the floor window'"'"'s %.2f %%; rounds %+.2f to %+.2f)\n", m, b, p - f, p, f, lo, hi }'
+        done
+    done
+fi
+if $together && [ ${#builds[@]} -gt 1 ]; then
+    first=${builds[0]%%=*}
+    for mode in "${modes[@]}"; do
+        [ "${mode%-floor}" != "$mode" ] && continue
+        for build in "${builds[@]:1}"; do
+            name=${build%%=*}
+            differences=
+            for round in $(seq 1 "$rounds"); do
+                a=${value[$mode/$first/$round]:-}
+                b=${value[$mode/$name/$round]:-}
+                [ -n "$a" ] && [ -n "$b" ] && differences+=" $(awk -v a="$a" -v b="$b" 'BEGIN { print b - a }')"
+            done
+            [ -n "$differences" ] || continue
+            awk -v d="$differences" -v m="$mode" -v a="$first" -v b="$name" \
+                'BEGIN { n = split(d, r, " "); s = 0; for (i = 1; i <= n; i++) s += r[i]; mean = s / n
+                         q = 0; for (i = 1; i <= n; i++) q += (r[i] - mean) ^ 2
+                         se = n > 1 ? sqrt(q / (n - 1) / n) : 0
+                         printf "side by side %-14s %s less %s: %+.2f points (standard error %.2f, %d rounds)\n", m, b, a, mean, se, n }'
         done
     done
 fi
