@@ -21,6 +21,7 @@
 #include <QDateTime>
 #include <QIODevice>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -229,10 +230,11 @@ private:
         std::optional<float> dialAngle;
         // The echo label on show with the latest reply.
         bool echoShowsFirstLabel = false;
-        // The cycle that label completed last, when it was still on show as it completed: the
-        // window was out of sight and had not changed the labels' places. It takes the text
-        // once the window is in sight again, so that a window no one sees repaints no echo.
-        std::optional<QString> echoCycle;
+        // Per echo label (lblRxBuffer1 first), the cycle it completed last while it was still on
+        // show: the window was out of sight, or no frame had changed the labels' places yet. The
+        // label takes it at the next frame in sight, so that a window no one sees repaints no
+        // echo.
+        std::array<std::optional<QString>, 2> echoCycles;
     };
     PendingReadouts m_pendingReadouts;
     // Brings the readouts, lamps, dial and echo up to date with the pending readings.

@@ -148,12 +148,13 @@ void TMainForm::collectEchoLine(int index)
     // they change places once a cycle, with the reply after the cycle's last.
     m_pendingReadouts.echoShowsFirstLabel = BufDisp == 1;
     QLabel *collecting = BufDisp == 1 ? ui->lblRxBuffer2 : ui->lblRxBuffer1;
+    std::optional<QString> &waiting = m_pendingReadouts.echoCycles[collecting == ui->lblRxBuffer1 ? 0 : 1];
     // The collecting label stays hidden until the cycle is complete, so it takes the cycle's
     // lines in one go then rather than a longer text at every step.
     if (index == 1)
         m_echoCollected = QString();
     else if (!m_echoCollected)
-        m_echoCollected = collecting->text();
+        m_echoCollected = waiting ? *waiting : collecting->text();
     // A label breaks the line at the LF alone.
     QString line = quarn::hexEchoLine(quarn::pollCommand(index), RxBuffer);
     line.replace(line.size() - 2, 2, u'\n');
@@ -161,9 +162,9 @@ void TMainForm::collectEchoLine(int index)
     if (index == 7) {
         if (collecting->isHidden()) {
             collecting->setText(*m_echoCollected);
-            m_pendingReadouts.echoCycle.reset();
+            waiting.reset();
         } else {
-            m_pendingReadouts.echoCycle = *m_echoCollected;
+            waiting = *m_echoCollected;
         }
         m_echoCollected.reset();
         BufDisp = BufDisp == 1 ? 2 : 1;
@@ -187,8 +188,10 @@ void TMainForm::showPendingReadouts()
     // Showing a shown widget is not free: only a change of place touches the echo labels.
     QLabel *showing = pending.echoShowsFirstLabel ? ui->lblRxBuffer1 : ui->lblRxBuffer2;
     QLabel *collecting = pending.echoShowsFirstLabel ? ui->lblRxBuffer2 : ui->lblRxBuffer1;
-    if (pending.echoCycle)
-        showing->setText(*pending.echoCycle);
+    for (QLabel *echo : {ui->lblRxBuffer1, ui->lblRxBuffer2}) {
+        if (const std::optional<QString> &cycle = pending.echoCycles[echo == ui->lblRxBuffer1 ? 0 : 1])
+            echo->setText(*cycle);
+    }
     if (showing->isHidden())
         showing->show();
     if (!collecting->isHidden())

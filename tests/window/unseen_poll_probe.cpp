@@ -52,23 +52,26 @@ public:
         }
         return QStringLiteral("(no echo label on show)");
     }
-    // What the echo must show: the last whole cycle of replies, one line each.
-    QString completedCycle;
+    // What the echo must show: the last whole cycle of replies, one line each, as it stood when
+    // the last reply came (a cycle comes to show with the reply after its last).
+    QString shownCycle;
 
 protected:
     void DecodeResponse(int index) override
     {
+        shownCycle = m_completedCycle;
         TMainForm::DecodeResponse(index);
         if (index == 1)
             m_cycle.clear();
         m_cycle += quarn::hexEchoLine(quarn::pollCommand(index), QByteArray::fromHex(RxBufferHex))
                        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         if (index == 7)
-            completedCycle = m_cycle;
+            m_completedCycle = m_cycle;
     }
 
 private:
     QString m_cycle;
+    QString m_completedCycle;
 };
 
 // Whether a compositing manager runs on the first screen: it owns the selection _NET_WM_CM_S0.
@@ -203,7 +206,10 @@ int main(int argc, char **argv)
         return fail("no new reply came while the window was out of sight");
 
     // No reply after this one, and no frame it asked for is still to come: only the window's
-    // first frame in sight can bring it.
+    // first frame in sight can bring it. It is a cycle's last reply, whose cycle comes to show
+    // only with the next reply: until then the other echo label stays on show.
+    if (!waitFor([&] { return form.TrenutniUkazIdx == 1; }, 1000))
+        return fail("no cycle ended while the window was out of sight");
     readEncoder->setChecked(false);
     const QString expected = form.lastReplyDegrees();
     QTest::qWait(200);
@@ -221,7 +227,7 @@ int main(int argc, char **argv)
                             : "the restored window did not show the last reply");
     // The echo as well: the cycle completed last, whole, although its label was on show, out of
     // sight, when it completed.
-    if (!waitFor([&] { return form.echoShown() == form.completedCycle; }, 300))
+    if (!waitFor([&] { return form.echoShown() == form.shownCycle; }, 300))
         return fail(covered ? "the uncovered window did not show the last whole echo cycle"
                             : "the restored window did not show the last whole echo cycle");
     std::printf("ok: held \"%s\" while %s, showed \"%s\" when back in sight\n", qPrintable(whileHidden),
