@@ -20,7 +20,7 @@ std::size_t ReplyArrival::slot(const QByteArray &request)
 
 std::optional<qint64> ReplyArrival::expectedWholeUs(const QByteArray &request, qint32 length, qint32 baud) const
 {
-    const qint32 lead = leadUs_[slot(request)];
+    const qint32 lead = leads_[slot(request)].us;
     if (baud != baud_ || lead < 0)
         return std::nullopt;
     return lead + lineTimeUs(length, baud);
@@ -33,23 +33,28 @@ void ReplyArrival::noteWhole(const QByteArray &request, qint32 length, qint32 ba
         forget();
         baud_ = baud;
     }
-    qint32 &lead = leadUs_[slot(request)];
-    if (atFirstLook && lead >= 0) {
-        lead = static_cast<qint32>(std::max<qint64>(0, lead - DriftUs));
+    Lead &lead = leads_[slot(request)];
+    if (atFirstLook && lead.us >= 0) {
+        ++lead.run;
+        const qint64 step = lead.run >= LongRun ? std::max<qint64>(DriftUs, lead.us / 64) : DriftUs;
+        lead.us = static_cast<qint32>(std::max<qint64>(0, lead.us - step));
         return;
     }
-    const qint64 learnt = std::max<qint64>(0, foundUs - lineTimeUs(length, baud));
-    lead = learnt <= MaxLeadUs ? static_cast<qint32>(learnt) : -1;
+    lead.run = 0;
+    qint64 learnt = std::max<qint64>(0, foundUs - lineTimeUs(length, baud));
+    if (lead.us >= 0)
+        learnt = std::min<qint64>(learnt, lead.us + std::max<qint64>(MostRiseUs, lead.us / 4));
+    lead.us = learnt <= MaxLeadUs ? static_cast<qint32>(learnt) : -1;
 }
 
 void ReplyArrival::noteMissing(const QByteArray &request)
 {
-    leadUs_[slot(request)] = -1;
+    leads_[slot(request)] = Lead{};
 }
 
 void ReplyArrival::forget()
 {
-    leadUs_.fill(-1);
+    leads_.fill(Lead{});
 }
 
 } // namespace serial

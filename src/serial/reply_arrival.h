@@ -9,8 +9,11 @@
 // What is kept for a request is its lead: the time from its last byte leaving the program until
 // the reply would begin to cross the line, which does not depend on how long the reply is. A
 // reply found whole at the first look takes a little off its request's lead, so that a link
-// that answers sooner is followed; one not yet whole at the first look sets the lead to when it
-// was found whole. Requests share 256 places by a hash: two that meet only cost a wake-up.
+// that answers sooner is followed; after a long run of such replies the lead shrinks faster, so
+// that one late reply (the program held up for a moment, on a busy machine) does not slow the
+// exchanges for long. A reply not yet whole at the first look moves the lead towards when it was
+// found whole, by at most a millisecond or a quarter at a time for the same reason. Requests
+// share 256 places by a hash: two that meet only cost a wake-up.
 
 #include <QByteArray>
 
@@ -23,8 +26,13 @@ class ReplyArrival {
 public:
     // The longest lead kept. A slower reply is waited for in the driver, as an unknown one is.
     static constexpr qint64 MaxLeadUs = 20000;
-    // What a reply found whole at the first look takes off its request's lead.
+    // What a reply found whole at the first look takes off its request's lead...
     static constexpr qint64 DriftUs = 5;
+    // ...and after this many in a row, a 64th of the lead when that is more.
+    static constexpr int LongRun = 32;
+    // How far one reply found later than due may move the lead at most: this, or a quarter of
+    // the lead when that is more.
+    static constexpr qint64 MostRiseUs = 1000;
 
     ReplyArrival() { forget(); }
 
@@ -41,8 +49,12 @@ public:
 private:
     static std::size_t slot(const QByteArray &request);
 
-    // Per place; -1 when not known.
-    std::array<qint32, 256> leadUs_{};
+    struct Lead {
+        qint32 us = -1; // -1 when not known
+        int run = 0;    // replies found whole at the first look in a row
+    };
+    // Per place.
+    std::array<Lead, 256> leads_{};
     // The rate the leads were learnt at: a reply's line time and the request's change with it.
     qint32 baud_ = 0;
 };
