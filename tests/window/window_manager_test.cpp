@@ -153,6 +153,16 @@ class WindowManagers : public ::testing::TestWithParam<WindowManagerCase> {};
 // A screen large enough for the whole layout.
 constexpr QSize LargeScreen(1600, 1000);
 
+// This process's environment for a Qt program on the X display `displayName`.
+QProcessEnvironment environmentOn(const QString &displayName)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), displayName);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return environment;
+}
+
 // Runs the size probe on an Xvfb of its own with a screen of `screen` pixels under the case's
 // window manager, with the environment's `scaleFactor` (QT_SCALE_FACTOR) unless empty and the X
 // resource Xft.dpi at `xftDpi` unless 0; what it measured, by size ("first", "recording",
@@ -175,10 +185,7 @@ std::map<std::string, MeasuredSize> runSizeProbe(const WindowManagerCase &manage
         return {};
     }
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), displayName);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QProcessEnvironment environment = environmentOn(displayName);
     WindowManager manager;
     if (!manager.start(managerName, environment)) {
         ADD_FAILURE() << managerName.toStdString() << " did not start";
@@ -344,10 +351,7 @@ std::optional<QString> runWindowProbe(const WindowManagerCase &managerCase, cons
             ADD_FAILURE() << error.toStdString();
             return std::nullopt;
         }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), displayName);
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        QProcessEnvironment environment = environmentOn(displayName);
         WindowManager manager;
         if (!manager.start(managerName, environment)) {
             ADD_FAILURE() << managerName.toStdString() << " did not start";
