@@ -16,7 +16,8 @@
 # With --together, the builds of a round run at the same time instead of one after another, and
 # the means end with the difference of each build from the first, state by state, with its
 # standard error: on a shared machine whose load changes from second to second, two builds that
-# run together see the same load, so their difference is steadier than their figures.
+# run together see the same load, so their difference is steadier than their figures. Covered
+# rounds run together do not compare: the two windows may lie over each other's cover.
 #
 #   bench/poll/poll_rounds.sh [--rounds 5] [--seconds 8] [--x11] [--idle] [--floor] [--together] NAME=POLL_BENCH [...]
 #
@@ -127,17 +128,20 @@ for round in $(seq 1 "$rounds"); do
         # The floor does not depend on the build: one run a round.
         [ "${mode%-floor}" != "$mode" ] && mode_builds=("floor=${floor_build#*=}")
         index=0
+        running=()
         for build in "${mode_builds[@]}"; do
             command_for "$mode" "$build"
             # A build without this mode (an older one) leaves the round blank.
             if $together; then
                 { "${command[@]}" 2>/dev/null || true; } >"$outputs/$index" &
+                running+=($!)
             else
                 { "${command[@]}" 2>/dev/null || true; } >"$outputs/$index"
             fi
             index=$((index + 1))
         done
-        wait
+        # Only the runs of this round: the X server and the window manager go on.
+        for pid in "${running[@]}"; do wait "$pid"; done
         index=0
         for build in "${mode_builds[@]}"; do
             record "$mode" "${build%%=*}" "$round" "$outputs/$index"

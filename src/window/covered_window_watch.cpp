@@ -102,6 +102,8 @@ void CoveredWindowWatch::setFullyCovered(bool covered)
     if (m_fullyCovered == covered)
         return;
     m_fullyCovered = covered;
-    if (!covered)
+    if (covered)
+        Q_EMIT wentOutOfSight();
+    else
         Q_EMIT cameIntoSight();
 }

@@ -38,6 +38,8 @@ Q_SIGNALS:
     // Some of the window can be seen again after it was minimised, hidden or wholly covered;
     // also when more of a window in sight is uncovered.
     void cameIntoSight();
+    // The window in sight until now is wholly covered.
+    void wentOutOfSight();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

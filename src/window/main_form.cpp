@@ -99,10 +99,16 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui:
         if (readoutsOnScreen())
             showPendingReadouts();
     });
-    // A window back in sight (restored, or no longer covered) shows the latest reply at its next
-    // frame, also when no further reply comes to ask for one.
+    // A wholly covered window paints nothing, not even a focused box's blinking caret. Back in
+    // sight (restored, or no longer covered) it shows the latest reply at its next frame, also
+    // when no further reply comes to ask for one.
     m_coveredWatch = new CoveredWindowWatch(this);
-    connect(m_coveredWatch, &CoveredWindowWatch::cameIntoSight, m_paintPacer, &PaintPacer::requestFrame);
+    connect(m_coveredWatch, &CoveredWindowWatch::wentOutOfSight, m_paintPacer,
+            [this] { m_paintPacer->setOutOfSight(true); });
+    connect(m_coveredWatch, &CoveredWindowWatch::cameIntoSight, m_paintPacer, [this] {
+        m_paintPacer->setOutOfSight(false);
+        m_paintPacer->requestFrame();
+    });
     pinPollReadoutSizes();
 
     // Key preview: the window sees every key before the focused control.

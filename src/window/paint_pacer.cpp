@@ -39,6 +39,12 @@ bool PaintPacer::eventFilter(QObject *watched, QEvent *event)
     // then further changes only add to the dirty region, and no second request is posted.
     if (watched != m_window || event->type() != QEvent::UpdateRequest || m_painting)
         return false;
+    if (m_outOfSight) {
+        // Kept for the way back into sight, with no timer to wake the loop for it.
+        m_frameHeld = true;
+        m_lateFrame.stop();
+        return true;
+    }
     if (frameDue()) {
         m_frameHeld = false;
         m_lateFrame.stop();
@@ -74,6 +80,8 @@ void PaintPacer::requestFrame()
     if (m_frameHeld)
         return;
     m_frameHeld = true;
+    if (m_outOfSight)
+        return;
     const qint64 untilDue = std::max<qint64>(0, m_nextFrameMs - m_clock.elapsed());
     m_lateFrame.start(static_cast<int>(untilDue + m_frameIntervalMs / 2));
 }
@@ -92,15 +100,28 @@ void PaintPacer::prepareFrame()
     m_painting = painting;
 }
 
+void PaintPacer::setOutOfSight(bool outOfSight)
+{
+    if (m_outOfSight == outOfSight)
+        return;
+    m_outOfSight = outOfSight;
+    if (outOfSight) {
+        m_lateFrame.stop();
+    } else if (m_frameHeld) {
+        m_frameHeld = false;
+        requestFrame();
+    }
+}
+
 void PaintPacer::paintHeldFrameIfDue()
 {
-    if (m_frameHeld && frameDue())
+    if (m_frameHeld && !m_outOfSight && frameDue())
         paintHeldFrame();
 }
 
 void PaintPacer::paintHeldFrame()
 {
-    if (!m_frameHeld)
+    if (!m_frameHeld || m_outOfSight)
         return;
     m_frameHeld = false;
     m_lateFrame.stop();

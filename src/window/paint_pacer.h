@@ -39,6 +39,9 @@ public:
     // Asks for a frame at the time the next one is due, also when nothing has been marked for
     // painting yet (values held back for the frame are).
     void requestFrame();
+    // A window that nobody can see (wholly covered) paints nothing: every frame is held until
+    // it comes back into sight, and then painted at once with all that changed meanwhile.
+    void setOutOfSight(bool outOfSight);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -59,5 +62,6 @@ private:
     QTimer m_lateFrame;
     bool m_frameHeld = false;
     bool m_painting = false;
+    bool m_outOfSight = false;
     std::function<void()> m_beforeFrame;
 };

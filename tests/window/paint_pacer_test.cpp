@@ -155,4 +155,48 @@ TEST(PaintPacer, AFrameAskedForComesWhenDueAndWhatItsPreparationChangesIsPainted
     EXPECT_EQ(paced.child->paints, before + 2);
 }
 
+TEST(PaintPacer, AWindowOutOfSightPaintsNothingAndEverythingHeldOnceBackInSight)
+{
+    constexpr int FrameMs = 50;
+    PacedWindow paced(FrameMs);
+    auto *pacer = paced.window.findChild<PaintPacer *>();
+    ASSERT_NE(pacer, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&paced.window));
+    int prepared = 0;
+    pacer->setBeforeFrame([&] { ++prepared; });
+    QTest::qWait(FrameMs + 50);
+
+    // Changes and asked-for frames over several frames, as a blinking caret and the poll make.
+    pacer->setOutOfSight(true);
+    const int before = paced.child->paints;
+    prepared = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, paced.child, [&] {
+        paced.child->update();
+        pacer->requestFrame();
+    });
+    ticker.start(10);
+    QTest::qWait(6 * FrameMs);
+    ticker.stop();
+    QTest::qWait(2 * FrameMs);
+    EXPECT_EQ(paced.child->paints, before);
+    EXPECT_EQ(prepared, 0);
+
+    // Back in sight: one frame with all that was held, and none after it.
+    QElapsedTimer clock;
+    clock.start();
+    pacer->setOutOfSight(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return paced.child->paints > before; }, 4 * FrameMs));
+    EXPECT_LT(clock.elapsed(), 3 * FrameMs);
+    QTest::qWait(2 * FrameMs);
+    EXPECT_EQ(paced.child->paints, before + 1);
+    EXPECT_EQ(prepared, 1);
+
+    // Out of sight and back with nothing held paints nothing.
+    pacer->setOutOfSight(true);
+    pacer->setOutOfSight(false);
+    QTest::qWait(2 * FrameMs);
+    EXPECT_EQ(paced.child->paints, before + 1);
+}
+
 } // namespace
