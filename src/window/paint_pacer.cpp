@@ -42,7 +42,6 @@ bool PaintPacer::eventFilter(QObject *watched, QEvent *event)
     if (m_outOfSight) {
         // Kept for the way back into sight, with no timer to wake the loop for it.
         m_frameHeld = true;
-        m_lateFrame.stop();
         return true;
     }
     if (frameDue()) {
@@ -115,12 +114,13 @@ void PaintPacer::setOutOfSight(bool outOfSight)
 
 void PaintPacer::paintHeldFrameIfDue()
 {
-    if (m_frameHeld && !m_outOfSight && frameDue())
+    if (m_frameHeld && frameDue())
         paintHeldFrame();
 }
 
 void PaintPacer::paintHeldFrame()
 {
+    // Out of sight, a held frame waits for the way back.
     if (!m_frameHeld || m_outOfSight)
         return;
     m_frameHeld = false;
